@@ -1,0 +1,48 @@
+#pragma once
+// The ROM file: reading it whole, and the size and title check.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace q2 {
+
+constexpr int64_t kExpectedRomSize = 524288;             // 512 KiB
+constexpr int64_t kMaxRomFileSize = 8 * 1024 * 1024;     // the largest cartridge
+constexpr int kTitleOffset = 308;                         // 0x134
+constexpr char kExpectedTitle[] = "QUILLMOOR2";           // 10 characters
+
+using RomImage = std::vector<uint8_t>;
+
+enum class RomReadStatus {
+    Ok,
+    Missing,    // nothing at that path
+    NotAFile,   // a directory or other non-regular file
+    TooLarge,   // over kMaxRomFileSize; refused from its size alone
+    Empty,      // a file of 0 bytes
+    ReadError,  // could not be opened or read in full
+};
+
+struct RomReadResult {
+    RomReadStatus status = RomReadStatus::ReadError;
+    RomImage bytes;       // the whole file when status is Ok
+    std::string message;  // for anything but Ok: what failed, with the system's reason
+    bool ok() const { return status == RomReadStatus::Ok; }
+};
+
+// Reads the file at path whole.
+RomReadResult ReadRomFile(const std::string& path);
+
+// True for exactly 524,288 bytes with "QUILLMOOR2" at offsets 308 to 317.
+bool IsExpectedRom(const RomImage& rom);
+
+// Writes the image over the start of the file at path: created when missing,
+// never truncated, so bytes beyond the image's length stay. The written bytes
+// are read back and compared. False with error set (what failed and the
+// system's reason) when anything fails.
+bool WriteRomFile(const std::string& path, const RomImage& image, std::string& error);
+
+// True when the byte range [offset, offset + length) lies inside an image of romSize bytes.
+bool RangeInside(int64_t offset, int64_t length, size_t romSize);
+
+} // namespace q2

@@ -1,0 +1,150 @@
+// The companion tool end to end, on synthetic ROM files.
+#include "map/MapGrid.h"
+#include "support/TestFiles.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+
+using namespace q2;
+
+namespace {
+
+struct ToolRun {
+    int code;
+    std::string out, err;
+};
+
+ToolRun Tool(const std::string& args) {
+    const char* tool = QUILL2_MAPTOOL;  // the tool under test, named by the build
+    test::TempDir dir;
+    const std::string errFile = dir.File("err");
+    const std::string command = std::string(tool) + " " + args + " 2>" + errFile;
+    ToolRun run{};
+    FILE* pipe = popen(command.c_str(), "r");
+    std::array<char, 4096> buffer{};
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const RomImage err = test::ReadFile(errFile);
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+// The map as the game's bytes describe it, decoded here independently.
+QRgb Expected(const RomImage& rom, int mapOffset, int first, int x, int y) {
+    const uint8_t b = rom[size_t(mapOffset + (y / 8) * 32 + x / 8)];
+    const int tile = b ^ 0x80;
+    const int at = first + tile * 16 + (y % 8) * 2;
+    const int bit = 7 - x % 8;
+    const int colour = ((rom[size_t(at)] >> bit) & 1) | (((rom[size_t(at + 1)] >> bit) & 1) << 1);
+    const int shade[4] = {255, 176, 120, 0};
+    return qRgb(shade[colour], shade[colour], shade[colour]);
+}
+
+} // namespace
+
+TEST(MapTool, ListsTheCatalogue) {
+    const ToolRun run = Tool("list");
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("0\tNEWMAP\tOverworld [1/4]\t37000\t34800\t357FF\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("18\tNEWSUBMAP\tTitle Screen\t159DE\t149DE\t159DD\n"), std::string::npos);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 19);
+}
+
+TEST(MapTool, RendersEveryMapPixelForPixel) {
+    test::TempDir dir;
+    const RomImage rom = test::PatternRom();
+    test::WriteFile(dir.File("rom.gb"), rom);
+    const int maps[19][3] = {{0x37000, 0x34800, 32}, {0x37400, 0x34800, 32}, {0x37800, 0x34800, 32},
+                             {0x37C00, 0x34800, 32}, {0x3B000, 0x38800, 20}, {0x3B240, 0x3A000, 20},
+                             {0x3B480, 0x40800, 20}, {0x3B6C0, 0x36000, 20}, {0x3B900, 0x3A000, 20},
+                             {0x3BB40, 0x44800, 20}, {0x3BD80, 0x46000, 20}, {0x43000, 0x38800, 20},
+                             {0x43240, 0x64000, 20}, {0x43480, 0x64000, 20}, {0x436C0, 0x64000, 20},
+                             {0x43900, 0x64000, 20}, {0x47800, 0x65000, 20}, {0x47A40, 0x65000, 20},
+                             {0x159DE, 0x149DE, 20}};
+    for (int i = 0; i < 19; ++i) {
+        SCOPED_TRACE(i);
+        const std::string png = dir.File("m" + std::to_string(i) + ".png");
+        const ToolRun run = Tool("render " + dir.File("rom.gb") + " " + std::to_string(i) + " " + png);
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_TRUE(run.err.empty()) << run.err;
+        const QImage image(QString::fromStdString(png));
+        ASSERT_EQ(image.size(), QSize(256, maps[i][2] * 8));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < 256; ++x)
+                ASSERT_EQ(image.pixel(x, y), Expected(rom, maps[i][0], maps[i][1], x, y)) << x << "," << y;
+    }
+
+    // Scaled output keeps square pixels; the tileset is 128 x 128.
+    ASSERT_EQ(Tool("render " + dir.File("rom.gb") + " 4 " + dir.File("s.png") + " --scale 3").code, 0);
+    const QImage scaled(QString::fromStdString(dir.File("s.png")));
+    EXPECT_EQ(scaled.size(), QSize(768, 480));
+    EXPECT_EQ(scaled.pixel(5, 8), Expected(rom, 0x3B000, 0x38800, 1, 2));
+    ASSERT_EQ(Tool("tileset " + dir.File("rom.gb") + " 0 " + dir.File("t.png")).code, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(dir.File("t.png"))).size(), QSize(128, 128));
+}
+
+TEST(MapTool, ReportsBadUseAndBadFiles) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("rom.gb"), test::PatternRom());
+    const std::string rom = dir.File("rom.gb"), out = dir.File("o.png");
+    const std::string failing[] = {
+        "",                                      // no command
+        "frobnicate",                            // unknown command
+        "list extra",                            // argument count
+        "render " + rom + " 0",                  // argument count
+        "render " + rom + " 19 " + out,          // index past the catalogue
+        "render " + rom + " -1 " + out,          // negative index
+        "render " + rom + " x " + out,           // not a number
+        "render " + rom + " 0 " + out + " --scale 0",
+        "render " + dir.File("none.gb") + " 0 " + out,  // missing file
+        "render " + dir.Path().string() + " 0 " + out,  // a folder
+        "render " + rom + " 0 " + dir.File("no/such/dir.png"),
+        "demo-rom",
+    };
+    for (const std::string& args : failing) {
+        const ToolRun run = Tool(args);
+        EXPECT_NE(run.code, 0) << args;
+        EXPECT_FALSE(run.err.empty()) << args;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << args << ": " << run.err;
+    }
+
+    // A file cut short before a map's data: refused, not read past its end.
+    RomImage shortRom = test::PatternRom();
+    shortRom.resize(0x37200);
+    test::WriteFile(dir.File("short.gb"), shortRom);
+    ToolRun run = Tool("render " + dir.File("short.gb") + " 0 " + out);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("outside the file"), std::string::npos) << run.err;
+    EXPECT_EQ(Tool("render " + dir.File("short.gb") + " 18 " + out).code, 0);  // this one fits
+
+    // A failed title check still renders, with a warning.
+    RomImage untitled = test::PatternRom();
+    untitled[308] = 'q';
+    test::WriteFile(dir.File("untitled.gb"), untitled);
+    run = Tool("render " + dir.File("untitled.gb") + " 0 " + out);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(run.err.find("warning"), std::string::npos);
+
+    run = Tool("--help");
+    EXPECT_EQ(run.code, 0);
+    for (const char* command : {"list", "render", "tileset", "demo-rom", "--scale"})
+        EXPECT_NE(run.out.find(command), std::string::npos) << command;
+}
+
+TEST(MapTool, DemoRomIsAnExpectedRom) {
+    test::TempDir dir;
+    ASSERT_EQ(Tool("demo-rom " + dir.File("demo.gb")).code, 0);
+    const RomImage demo = test::ReadFile(dir.File("demo.gb"));
+    EXPECT_EQ(demo.size(), 524288u);
+    EXPECT_TRUE(IsExpectedRom(demo));
+    for (int i = 0; i < 19; ++i)
+        EXPECT_EQ(Tool("render " + dir.File("demo.gb") + " " + std::to_string(i) + " " + dir.File("d.png")).code, 0);
+}

@@ -1,0 +1,76 @@
+#include "app/Rom.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace q2;
+
+TEST(RomFile, ReadsAWholeFile) {
+    test::TempDir dir;
+    const RomImage rom = test::PatternRom();
+    test::WriteFile(dir.File("a.gb"), rom);
+    const RomReadResult result = ReadRomFile(dir.File("a.gb"));
+    ASSERT_TRUE(result.ok()) << result.message;
+    EXPECT_EQ(result.bytes, rom);
+}
+
+TEST(RomFile, BadInputsGiveAnErrorWithoutReading) {
+    test::TempDir dir;
+    EXPECT_EQ(ReadRomFile(dir.File("missing.gb")).status, RomReadStatus::Missing);
+    EXPECT_EQ(ReadRomFile("").status, RomReadStatus::Missing);
+    EXPECT_EQ(ReadRomFile(dir.File("missing/x.gb")).status, RomReadStatus::Missing);
+    EXPECT_EQ(ReadRomFile(dir.Path().string()).status, RomReadStatus::NotAFile);
+
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);  // opening it would block
+    EXPECT_EQ(ReadRomFile(dir.File("fifo")).status, RomReadStatus::NotAFile);
+
+    test::WriteFile(dir.File("empty.gb"), {});
+    const RomReadResult empty = ReadRomFile(dir.File("empty.gb"));
+    EXPECT_EQ(empty.status, RomReadStatus::Empty);
+    EXPECT_FALSE(empty.message.empty());
+
+    // One byte over 8 MiB, sparse: refused from its size.
+    std::filesystem::resize_file((test::WriteFile(dir.File("big.gb"), {1}), dir.File("big.gb")), kMaxRomFileSize + 1);
+    const RomReadResult big = ReadRomFile(dir.File("big.gb"));
+    EXPECT_EQ(big.status, RomReadStatus::TooLarge);
+    EXPECT_TRUE(big.bytes.empty());
+
+    std::filesystem::resize_file(dir.File("big.gb"), kMaxRomFileSize);  // the largest cartridge reads
+    EXPECT_TRUE(ReadRomFile(dir.File("big.gb")).ok());
+}
+
+TEST(RomFile, TitleAndSizeCheck) {
+    RomImage rom = test::PatternRom();
+    EXPECT_TRUE(IsExpectedRom(rom));
+
+    RomImage shorter(rom.begin(), rom.end() - 1);
+    EXPECT_FALSE(IsExpectedRom(shorter));
+    RomImage longer = rom;
+    longer.push_back(0);
+    EXPECT_FALSE(IsExpectedRom(longer));
+    EXPECT_FALSE(IsExpectedRom({}));
+
+    RomImage lower = rom;
+    std::memcpy(lower.data() + 308, "quillmoor2", 10);
+    EXPECT_FALSE(IsExpectedRom(lower));
+    RomImage lastLetter = rom;
+    lastLetter[317] = '3';
+    EXPECT_FALSE(IsExpectedRom(lastLetter));
+    RomImage afterTitle = rom;  // only the ten title bytes count
+    afterTitle[318] = 'X';
+    afterTitle[307] = 'X';
+    EXPECT_TRUE(IsExpectedRom(afterTitle));
+}
+
+TEST(RomFile, RangeInside) {
+    EXPECT_TRUE(RangeInside(0, 10, 10));
+    EXPECT_FALSE(RangeInside(1, 10, 10));
+    EXPECT_FALSE(RangeInside(-1, 2, 10));
+    EXPECT_TRUE(RangeInside(10, 0, 10));
+    EXPECT_FALSE(RangeInside(INT32_MAX, INT32_MAX, 10));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Synthetic ROM images and throw-away folders for tests.
+
+#include "app/Rom.h"
+
+#include <filesystem>
+#include <string>
+
+namespace q2::test {
+
+// A 524,288-byte image with the right title whose every other byte follows a
+// fixed pattern (so each map and tile range holds varied values).
+RomImage PatternRom();
+
+// A private folder removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void WriteFile(const std::string& path, const RomImage& bytes);
+RomImage ReadFile(const std::string& path);
+
+} // namespace q2::test
