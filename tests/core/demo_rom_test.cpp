@@ -1,0 +1,135 @@
+#include "demo_rom.h"
+
+#include "app/Catalogue.h"
+#include "app/Rom.h"
+#include "map/MapGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace q2 {
+namespace {
+
+using Tile = std::array<uint8_t, 16>;
+
+Tile TileAt(const RomImage& rom, int32_t at) {
+    Tile t;
+    std::copy_n(rom.begin() + at, 16, t.begin());
+    return t;
+}
+
+// Colour numbers used by one tile.
+std::set<int> Colours(const Tile& t) {
+    std::set<int> used;
+    for (int y = 0; y < 8; ++y)
+        for (int bit = 0; bit < 8; ++bit)
+            used.insert(((t[2 * y] >> bit) & 1) | (((t[2 * y + 1] >> bit) & 1) << 1));
+    return used;
+}
+
+class DemoRomTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        rom = new RomImage(MakeDemoRom());
+        catalogue = new MapCatalogue(ParseMapCatalogue(MAP_NAMES()));
+    }
+    static void TearDownTestSuite() {
+        delete rom;
+        delete catalogue;
+    }
+    static RomImage* rom;
+    static MapCatalogue* catalogue;
+};
+RomImage* DemoRomTest::rom = nullptr;
+MapCatalogue* DemoRomTest::catalogue = nullptr;
+
+TEST_F(DemoRomTest, IsAnExpectedRomWithAValidHeader) {
+    ASSERT_EQ(rom->size(), size_t(kExpectedRomSize));
+    EXPECT_EQ(std::string(rom->begin() + 308, rom->begin() + 318), "QUILLMOOR2");
+    EXPECT_EQ((*rom)[318], 0);  // the title field is zero-padded
+    EXPECT_TRUE(IsExpectedRom(*rom));
+
+    uint8_t header = 0;
+    for (int i = 0x134; i <= 0x14C; ++i) header = uint8_t(header - (*rom)[i] - 1);
+    EXPECT_EQ((*rom)[0x14D], header);
+    uint16_t sum = 0;
+    for (size_t i = 0; i < rom->size(); ++i)
+        if (i != 0x14E && i != 0x14F) sum = uint16_t(sum + (*rom)[i]);
+    EXPECT_EQ((*rom)[0x14E], sum >> 8);
+    EXPECT_EQ((*rom)[0x14F], sum & 0xFF);
+}
+
+TEST_F(DemoRomTest, SameBytesOnEveryCall) {
+    EXPECT_TRUE(MakeDemoRom() == *rom);
+}
+
+TEST_F(DemoRomTest, EveryCatalogueEntryHasDrawnTilesAndALaidOutMap) {
+    ASSERT_EQ(catalogue->entries.size(), 19u);
+    for (size_t i = 0; i < catalogue->entries.size(); ++i) {
+        const MapEntry& e = catalogue->entries[i];
+        SCOPED_TRACE(catalogue->names[i]);
+        ASSERT_TRUE(RangeInside(e.TilesetFirst, e.TilesetLast - e.TilesetFirst + 1, rom->size()));
+        ASSERT_TRUE(RangeInside(e.MapOffset, MapByteCount(e.IsSubMap), rom->size()));
+
+        std::set<Tile> distinct;
+        int shaded = 0;  // tiles of more than one colour
+        for (int32_t at = e.TilesetFirst; at + 15 <= e.TilesetLast; at += 16) {
+            const Tile t = TileAt(*rom, at);
+            distinct.insert(t);
+            shaded += Colours(t).size() > 1;
+        }
+        EXPECT_GE(distinct.size(), 40u);
+        EXPECT_GE(shaded, 40);
+
+        std::map<uint8_t, int> counts;
+        for (int64_t k = 0; k < MapByteCount(e.IsSubMap); ++k) ++counts[(*rom)[e.MapOffset + k]];
+        const int commonest = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                                  return a.second < b.second;
+                              })->second;
+        EXPECT_GE(counts.size(), 8u);
+        EXPECT_LT(commonest, MapByteCount(e.IsSubMap) * 3 / 4);
+    }
+}
+
+TEST_F(DemoRomTest, TileRangesAreToldApartByTheirThemes) {
+    std::map<int32_t, std::vector<uint8_t>> ranges;
+    for (const MapEntry& e : catalogue->entries)
+        ranges[e.TilesetFirst].assign(rom->begin() + e.TilesetFirst, rom->begin() + e.TilesetLast + 1);
+    std::set<std::vector<uint8_t>> contents;
+    for (const auto& [first, bytes] : ranges) contents.insert(bytes);
+    EXPECT_EQ(contents.size(), ranges.size());
+}
+
+// Sub-maps of a group overlap by two rows; the shared rows must look right as
+// the bottom of one map and the top of the next.
+TEST_F(DemoRomTest, OverlappingSubMapsJoinWithoutASeam) {
+    const int64_t rowBytes = kMapColumns;
+    for (size_t i = 0; i < catalogue->entries.size(); ++i) {
+        const MapEntry& e = catalogue->entries[i];
+        if (!e.IsSubMap) continue;
+        SCOPED_TRACE(catalogue->names[i]);
+        const auto top = rom->begin() + e.MapOffset;
+        const auto bottom = top + (kSubMapRows - 2) * rowBytes;
+        EXPECT_TRUE(std::equal(top, top + 2 * rowBytes, bottom));
+    }
+}
+
+TEST_F(DemoRomTest, TitleScreenSpellsTheGameName) {
+    // Letter tiles sit at their character codes; a map byte names tile byte ^ 0x80.
+    const MapEntry& title = catalogue->entries.at(18);
+    const std::string name = "QUILLMOOR 2";
+    std::vector<uint8_t> wanted;
+    for (char c : name) wanted.push_back(uint8_t(c ^ 0x80));
+    const auto begin = rom->begin() + title.MapOffset;
+    const auto end = begin + MapByteCount(true);
+    EXPECT_NE(std::search(begin, end, wanted.begin(), wanted.end()), end);
+}
+
+} // namespace
+} // namespace q2
