@@ -1,0 +1,173 @@
+#include "app/modMain.h"
+
+#include "map/MapRender.h"
+#include "platform/CommonDialog.h"
+#include "platform/ToolkitServices.h"
+#include "tiles/Tileset.h"
+#include "ui/frmMain.h"
+
+#include <filesystem>
+
+namespace q2 {
+
+namespace {
+
+void Tell(const std::string& text) { Toolkit().MessageBox(text, MsgButtons::OK, MsgIcon::Critical); }
+
+} // namespace
+
+modMain::modMain() = default;
+modMain::~modMain() = default;
+
+bool modMain::Main() {
+    // The main window exists, hidden, before anything else happens.
+    m_form = std::make_unique<frmMain>(*this);
+
+    CatalogueResult catalogue = LoadMapCatalogue();
+    if (!catalogue.ok) {
+        Tell("The list of maps could not be prepared, so the editor cannot start.\n" + catalogue.error);
+        return false;
+    }
+    Catalogue = std::move(catalogue.catalogue);
+    for (const std::string& name : Catalogue.names) m_form->cboMap->addItem(QString::fromStdString(name));
+
+    return OpenRom();
+}
+
+bool modMain::OpenRom() {
+    if (!ConfirmUnsavedMap()) return false;
+
+    std::string fileName, fileTitle, filter = msg::kRomFilter;
+    bool readOnly = false;
+    int32_t filterIndex = 1, flags = 0;
+    cCommonDialog dialog;
+    if (!dialog.VBGetOpenFileName(fileName, fileTitle, true, false, readOnly, false, filter, filterIndex, "",
+                                  msg::kOpenDialogTitle, "", nullptr, flags))
+        return false;
+
+    RomImage previousRom = Rom;
+    std::string previousPath = RomPath;
+    if (!ReadRomFile(fileName)) return false;
+
+    auto putBack = [&] {
+        Rom = std::move(previousRom);
+        RomPath = std::move(previousPath);
+    };
+    if (!IsExpectedRom() &&
+        Toolkit().MessageBox(msg::kTitleWarning, MsgButtons::YesNo, MsgIcon::Exclamation) != MsgResult::Yes) {
+        putBack();
+        return false;
+    }
+    // The unsaved-changes question was settled before the dialog.
+    if (!LoadMap(0, false)) {
+        putBack();
+        return false;
+    }
+    m_form->setWindowTitle(QString::fromStdString(msg::kCaptionPrefix + fileTitle));
+    m_form->show();
+    return true;
+}
+
+bool modMain::ReadRomFile(const std::string& path) {
+    RomReadResult result = q2::ReadRomFile(path);
+    switch (result.status) {
+    case RomReadStatus::Ok:
+    case RomReadStatus::Empty:  // read; the title check and the load deal with it
+        break;
+    case RomReadStatus::Missing:
+    case RomReadStatus::NotAFile:
+        Tell(msg::kNonExistentRom);
+        return false;
+    case RomReadStatus::TooLarge:
+        Tell("This file is too large to be a Game Boy ROM:\n" + path);
+        return false;
+    case RomReadStatus::ReadError:
+        Tell("The ROM file could not be read.\n" + result.message);
+        return false;
+    }
+    Rom = std::move(result.bytes);
+    RomPath = path;
+    return true;
+}
+
+bool modMain::IsExpectedRom() const { return q2::IsExpectedRom(Rom); }
+
+bool modMain::ConfirmUnsavedMap() {
+    if (!MapModified) return true;
+    switch (Toolkit().MessageBox(msg::kSaveQuestion, MsgButtons::YesNoCancel, MsgIcon::Question)) {
+    case MsgResult::Yes:
+        return SaveMap();  // a failed save keeps the map: stop
+    case MsgResult::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool modMain::EntryFits(const MapEntry& entry) const {
+    return RangeInside(entry.MapOffset, MapByteCount(entry.IsSubMap), Rom.size()) &&
+           RangeInside(entry.TilesetFirst, TilesetBytesRead(entry.TilesetFirst, entry.TilesetLast), Rom.size());
+}
+
+bool modMain::LoadMap(int16_t index, bool askFirst) {
+    if (index < 0 || size_t(index) >= Catalogue.entries.size()) return false;
+    const MapEntry& entry = Catalogue.entries[size_t(index)];
+    if (!EntryFits(entry)) {
+        Tell("The map \"" + Catalogue.names[size_t(index)] + "\" lies outside the file " +
+             std::filesystem::path(RomPath).filename().string() + " (" + std::to_string(Rom.size()) +
+             " bytes), so it cannot be loaded.");
+        return false;
+    }
+    if (askFirst && !ConfirmUnsavedMap()) return false;
+
+    CurrentMap = index;
+    BuildTileset(entry.TilesetFirst, entry.TilesetLast);
+    DecodeMap(entry.MapOffset, entry.IsSubMap);
+    DrawMap();
+    m_form->cboMap->setCurrentIndex(index);
+    Selection.Reset();
+    MapModified = false;
+    m_form->lblSelection->setText("Selection: none");
+    m_form->fraMap->setTitle("Map");
+    m_form->pbxMap->Refresh();
+    m_form->pbxTileset->Refresh();
+    return true;
+}
+
+bool modMain::SaveMap() {
+    MapModified = false;
+    m_form->fraMap->setTitle("Map");
+
+    std::string error;
+    const bool known = CurrentMap >= 0 && size_t(CurrentMap) < Catalogue.entries.size();
+    if (!known || !EncodeMap(Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, Rom)) {
+        error = "the map lies outside the ROM image";
+    } else if (WriteRomFile(RomPath, Rom, error)) {
+        return true;
+    }
+    SetMapModified();
+    Tell("The map was not saved.\n" + error);
+    return false;
+}
+
+void modMain::BuildTileset(int32_t first, int32_t last) { q2::BuildTileset(TilesetSurface, Rom, first, last); }
+
+void modMain::DecodeMap(int32_t mapOffset, bool isSubMap) {
+    const int rows = MapRows(isSubMap);
+    m_form->pbxMap->SetBoxSize(kMapColumns * kTileSize, rows * kTileSize);
+    MapSurface.Create(kMapColumns * kTileSize, rows * kTileSize);
+    if (!q2::DecodeMap(Rom, mapOffset, isSubMap, Grid)) Grid = MapGrid(kMapColumns, rows);
+}
+
+void modMain::DrawMap() { q2::DrawMap(Grid, TilesetSurface, MapSurface); }
+
+void modMain::DrawMapCell(int16_t x, int16_t y, int16_t column, int16_t row) {
+    q2::DrawMapCell(Grid, TilesetSurface, MapSurface, x, y, column, row);
+}
+
+void modMain::SetMapModified() {
+    MapModified = true;
+    if (m_form->fraMap->title() != "Map (modified)") m_form->fraMap->setTitle("Map (modified)");
+}
+
+} // namespace q2

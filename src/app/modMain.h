@@ -1,0 +1,88 @@
+#pragma once
+// The editor's logic: start-up, the ROM image, the current map and the
+// selection, and the procedures that load, draw and save maps. One object
+// holds all of it; Main creates the main window.
+
+#include "app/Catalogue.h"
+#include "app/Rom.h"
+#include "map/MapGrid.h"
+#include "platform/DIBSection.h"
+#include "ui/Selection.h"
+
+#include <memory>
+#include <string>
+
+namespace q2 {
+
+class frmMain;
+
+// The program's own messages.
+namespace msg {
+inline constexpr char kTitleWarning[] =
+    "This may not be a Quillmoor 2 ROM.\nAre you sure you want to load it?\n"
+    "The editor may crash, corrupt the ROM or behave unexpectedly.";
+inline constexpr char kNonExistentRom[] = "Non-existent ROM file!";
+inline constexpr char kSaveQuestion[] = "The map hasn't been saved. Save it?";
+inline constexpr char kOpenDialogTitle[] = "Select a Quillmoor 2 ROM...";
+inline constexpr char kRomFilter[] = "GameBoy ROMs (*.gb)|*.gb|All Files (*.*)|*.*";
+inline constexpr char kCaptionPrefix[] = "Quill2 MapEditor - ";
+} // namespace msg
+
+class modMain {
+public:
+    modMain();
+    ~modMain();
+    modMain(const modMain&) = delete;
+    modMain& operator=(const modMain&) = delete;
+
+    // Start-up: the hidden main window, the catalogue, the first ROM. True when
+    // the window is shown and the program runs on its events; false when the
+    // program ends (no acceptable ROM, or no catalogue).
+    bool Main();
+
+    // Lets the user choose a ROM and makes it current with its first map loaded.
+    bool OpenRom();
+    // Reads path whole into the ROM image. False, with the user told and the
+    // image and path untouched, when the file cannot be read.
+    bool ReadRomFile(const std::string& path);
+    bool IsExpectedRom() const;
+    // True: go on (nothing unsaved, saved, or changes given up); false: stop.
+    bool ConfirmUnsavedMap();
+
+    // Makes catalogue entry index the current map. False when nothing was
+    // loaded: cancelled, no such entry, or an entry outside the ROM image.
+    bool LoadMap(int16_t index) { return LoadMap(index, true); }
+    // Writes the map into the ROM image and the ROM file. False, with the user
+    // told and the map still marked modified, when it could not be saved.
+    bool SaveMap();
+
+    // The steps of a load and of painting.
+    void BuildTileset(int32_t first, int32_t last);
+    void DecodeMap(int32_t mapOffset, bool isSubMap);
+    void DrawMap();
+    void DrawMapCell(int16_t x, int16_t y, int16_t column, int16_t row);
+
+    // Marks the map modified and says so in the map frame's caption.
+    void SetMapModified();
+
+    frmMain& Form() { return *m_form; }
+
+    // State shared by the procedures and the main window's handlers.
+    RomImage Rom;
+    std::string RomPath;
+    MapCatalogue Catalogue;
+    MapGrid Grid;
+    int16_t CurrentMap = 0;
+    bool MapModified = false;
+    cDIBSection MapSurface;
+    cDIBSection TilesetSurface;
+    SelectionState Selection;
+
+private:
+    bool LoadMap(int16_t index, bool askFirst);
+    bool EntryFits(const MapEntry& entry) const;
+
+    std::unique_ptr<frmMain> m_form;
+};
+
+} // namespace q2

@@ -1,0 +1,69 @@
+#include "PictureBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace q2 {
+
+namespace {
+
+int ButtonValue(Qt::MouseButtons buttons) {
+    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
+           (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+int ShiftValue(Qt::KeyboardModifiers modifiers) {
+    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
+           (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+} // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::TabFocus);
+    m_context.target = &m_screen;
+}
+
+void PictureBox::Refresh() {
+    if (Paint) Paint();
+    update();
+}
+
+void PictureBox::SetBoxSize(int width, int height) {
+    setFixedSize(width, height);
+    if (m_screen.size() == QSize(width, height)) return;
+    QImage screen(width, height, QImage::Format_RGB888);
+    screen.fill(Qt::black);
+    m_screen = std::move(screen);
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) {
+    if (m_screen.size() != size()) SetBoxSize(width(), height());
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect(), m_screen);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    if (MouseDown)
+        MouseDown(ButtonValue(event->button()), ShiftValue(event->modifiers()), float(event->position().x()),
+                  float(event->position().y()));
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+    if (MouseMove)
+        MouseMove(ButtonValue(event->buttons()), ShiftValue(event->modifiers()), float(event->position().x()),
+                  float(event->position().y()));
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (MouseUp)
+        MouseUp(ButtonValue(event->button()), ShiftValue(event->modifiers()), float(event->position().x()),
+                float(event->position().y()));
+}
+
+} // namespace q2

@@ -1,0 +1,68 @@
+#pragma once
+// The main window: the map canvas, the tileset picker, the map list, the
+// selection label and the buttons, with their event handlers.
+
+#include "ui/PictureBox.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+#include <memory>
+
+namespace q2 {
+
+class modMain;
+class frmHelp;
+class frmAbout;
+
+class frmMain : public QWidget {
+public:
+    explicit frmMain(modMain& program);
+    ~frmMain() override;
+
+    QGroupBox* fraMap;
+    PictureBox* pbxMap;
+    QGroupBox* fraTileset;
+    PictureBox* pbxTileset;
+    QGroupBox* fraChooseMap;
+    QComboBox* cboMap;
+    QPushButton* cmdSaveMap;
+    QPushButton* cmdLoadMap;
+    QPushButton* cmdAbout;
+    QPushButton* cmdHelp;
+    QPushButton* cmdLoadAnotherROM;
+    QLabel* lblSelection;
+
+    // The Help and About windows, made on first use and kept (null before).
+    frmHelp* HelpWindow() const { return m_help.get(); }
+    frmAbout* AboutWindow() const { return m_about.get(); }
+
+    // Map canvas handlers.
+    void pbxMap_MouseDown(int button, int shift, float x, float y);
+    void pbxMap_MouseMove(int button, int shift, float x, float y);
+    void pbxMap_MouseUp(int button, int shift, float x, float y);
+    void pbxMap_Paint();
+    // Tileset picker handlers.
+    void pbxTileset_MouseDown(int button, int shift, float x, float y);
+    void pbxTileset_MouseMove(int button, int shift, float x, float y);
+    void pbxTileset_MouseUp(int button, int shift, float x, float y);
+    void pbxTileset_Paint();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void cmdHelp_Click();
+    void cmdAbout_Click();
+    // The red two-pixel frame around cells (c0, r0) to (c1, r1) of a picture box.
+    static void DrawSelectionFrame(PictureBox& box, int c0, int r0, int c1, int r1);
+
+    modMain& m_program;
+    std::unique_ptr<frmHelp> m_help;
+    std::unique_ptr<frmAbout> m_about;
+};
+
+} // namespace q2

@@ -1,0 +1,67 @@
+#include "support/EditorFixture.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+namespace q2::test {
+
+namespace {
+
+void Send(QWidget* box, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPointF at) {
+    QMouseEvent event(type, at, box->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(box, &event);
+}
+
+} // namespace
+
+void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held) {
+    Send(box, QEvent::MouseButtonPress, button, held | button, at);
+}
+void Move(QWidget* box, Qt::MouseButtons held, QPointF at) { Send(box, QEvent::MouseMove, Qt::NoButton, held, at); }
+void Release(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held) {
+    Send(box, QEvent::MouseButtonRelease, button, held & ~Qt::MouseButtons(button), at);
+}
+void Click(QWidget* box, Qt::MouseButton button, QPointF at) {
+    Press(box, button, at);
+    Release(box, button, at);
+}
+
+void EditorTest::SetUp() {
+    romPath = dir.File("game.gb");
+    WriteFile(romPath, rom);
+}
+
+void EditorTest::TearDown() {
+    if (program) Form().hide();
+}
+
+void EditorTest::Start(const std::string& path) {
+    script.AnswerOpenFile(path);
+    program = std::make_unique<modMain>();
+    ASSERT_TRUE(program->Main());
+    ASSERT_TRUE(Form().isVisible());
+}
+
+void EditorTest::PickTile(int column, int row) { Click(Form().pbxTileset, Qt::LeftButton, Cell(column, row)); }
+
+void EditorTest::PickTilesetBlock(QPoint a, QPoint b) {
+    PictureBox* box = Form().pbxTileset;
+    Press(box, Qt::RightButton, Cell(a.x(), a.y()));
+    for (int c = a.x(); c <= b.x(); ++c) Move(box, Qt::RightButton, Cell(c, a.y()));
+    for (int r = a.y(); r <= b.y(); ++r) Move(box, Qt::RightButton, Cell(b.x(), r));
+    Release(box, Qt::RightButton, Cell(b.x(), b.y()));
+}
+
+void EditorTest::PickMapBlock(QPoint a, QPoint b) {
+    PictureBox* box = Form().pbxMap;
+    Press(box, Qt::RightButton, Cell(a.x(), a.y()));
+    Move(box, Qt::RightButton, Cell(b.x(), b.y()));
+    Release(box, Qt::RightButton, Cell(b.x(), b.y()));
+}
+
+void EditorTest::ClickLoadMap(int index) {
+    Form().cboMap->setCurrentIndex(index);
+    Form().cmdLoadMap->click();
+}
+
+} // namespace q2::test

@@ -1,0 +1,51 @@
+#pragma once
+// A started editor on a synthetic ROM file, and mouse events sent to its
+// picture boxes exactly as the toolkit would deliver them.
+
+#include "app/modMain.h"
+#include "support/ScriptedToolkit.h"
+#include "support/TestFiles.h"
+#include "ui/frmMain.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace q2::test {
+
+void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held = {});
+void Move(QWidget* box, Qt::MouseButtons held, QPointF at);
+void Release(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held = {});
+void Click(QWidget* box, Qt::MouseButton button, QPointF at);
+// Centre of cell (column, row) of a picture box.
+inline QPointF Cell(int column, int row) { return QPointF(8 * column + 3, 8 * row + 3); }
+
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the editor on the ROM file at path; the dialog answers with it.
+    void Start(const std::string& path);
+    frmMain& Form() { return program->Form(); }
+    std::string Caption() { return Form().windowTitle().toStdString(); }
+    std::string Label() { return Form().lblSelection->text().toStdString(); }
+    std::string MapFrame() { return Form().fraMap->title().toStdString(); }
+    // What each box shows on the screen.
+    QImage MapScreen() { return Form().pbxMap->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage TilesetScreen() { return Form().pbxTileset->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // Picks tileset tile (column, row) as the single selected tile.
+    void PickTile(int column, int row);
+    // Right-drags over the tileset from cell a to cell b, one cell at a time.
+    void PickTilesetBlock(QPoint a, QPoint b);
+    // Right-drags over the map from cell a to cell b and releases.
+    void PickMapBlock(QPoint a, QPoint b);
+    void ClickLoadMap(int index);
+
+    TempDir dir;
+    RomImage rom = PatternRom();
+    std::string romPath;
+    ScriptedToolkit script;
+    std::unique_ptr<modMain> program;
+};
+
+} // namespace q2::test

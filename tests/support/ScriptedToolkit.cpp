@@ -1,0 +1,136 @@
+#include "ScriptedToolkit.h"
+
+#include <gtest/gtest.h>
+
+namespace q2 {
+
+const char* ToString(MsgButtons buttons) {
+    switch (buttons) {
+    case MsgButtons::OK: return "OK";
+    case MsgButtons::YesNo: return "Yes/No";
+    case MsgButtons::YesNoCancel: return "Yes/No/Cancel";
+    }
+    return "?";
+}
+
+const char* ToString(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::Critical: return "critical";
+    case MsgIcon::Exclamation: return "exclamation";
+    case MsgIcon::Question: return "question";
+    }
+    return "?";
+}
+
+const char* ToString(MsgResult result) {
+    switch (result) {
+    case MsgResult::OK: return "OK";
+    case MsgResult::Yes: return "Yes";
+    case MsgResult::No: return "No";
+    case MsgResult::Cancel: return "Cancel";
+    }
+    return "?";
+}
+
+ScriptedToolkit::ScriptedToolkit() : m_scope(*this) {}
+
+ScriptedToolkit::~ScriptedToolkit() { ExpectAllUsed(); }
+
+ScriptedToolkit& ScriptedToolkit::AnswerMessage(MsgResult answer) {
+    Step step;
+    step.answer = answer;
+    m_script.push_back(std::move(step));
+    return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::AnswerMessage(MsgResult answer, std::string expectedText) {
+    AnswerMessage(answer);
+    m_script.back().text = std::move(expectedText);
+    return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::AnswerMessage(MsgResult answer, std::string expectedText,
+                                                MsgButtons expectedButtons, MsgIcon expectedIcon) {
+    AnswerMessage(answer, std::move(expectedText));
+    m_script.back().buttons = expectedButtons;
+    m_script.back().icon = expectedIcon;
+    return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::AnswerOpenFile(std::string path, std::optional<int> selectedFilter,
+                                                 std::optional<bool> readOnly) {
+    Step step;
+    step.isMessage = false;
+    step.accept = true;
+    step.path = std::move(path);
+    step.selectedFilter = selectedFilter;
+    step.readOnly = readOnly;
+    m_script.push_back(std::move(step));
+    return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::CancelOpenFile() {
+    Step step;
+    step.isMessage = false;
+    m_script.push_back(std::move(step));
+    return *this;
+}
+
+std::string ScriptedToolkit::Describe(const Step& step) {
+    if (step.isMessage) {
+        std::string s = std::string("message box answered ") + ToString(step.answer);
+        if (step.text) s += " with text \"" + *step.text + "\"";
+        return s;
+    }
+    return step.accept ? "open-file dialog choosing \"" + step.path + "\"" : "open-file dialog cancelled";
+}
+
+void ScriptedToolkit::ExpectAllUsed() {
+    for (const Step& step : m_script) ADD_FAILURE() << "Expected a " << Describe(step) << ", which never came";
+    m_script.clear();
+}
+
+MsgResult ScriptedToolkit::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
+    m_messageTexts.push_back(text);
+    m_messages.push_back({text, buttons, icon});
+    if (m_script.empty() || !m_script.front().isMessage) {
+        ADD_FAILURE() << "Unexpected message box \"" << text << "\" (" << ToString(buttons) << ", "
+                      << ToString(icon) << ")"
+                      << (m_script.empty() ? std::string() : "; expected a " + Describe(m_script.front()))
+                      << "; answering Cancel";
+        return MsgResult::Cancel;
+    }
+    const Step step = m_script.front();
+    m_script.pop_front();
+    if (step.text) {
+        EXPECT_EQ(text, *step.text) << "Text of the message box answered " << ToString(step.answer);
+    }
+    if (step.buttons) {
+        EXPECT_EQ(buttons, *step.buttons) << "Buttons of \"" << text << "\"";
+    }
+    if (step.icon) {
+        EXPECT_EQ(icon, *step.icon) << "Icon of \"" << text << "\"";
+    }
+    return step.answer;
+}
+
+OpenFileResult ScriptedToolkit::GetOpenFileName(const OpenFileRequest& request) {
+    m_openFileRequests.push_back(request);
+    OpenFileResult result;
+    if (m_script.empty() || m_script.front().isMessage) {
+        ADD_FAILURE() << "Unexpected open-file dialog \"" << request.title << "\""
+                      << (m_script.empty() ? std::string() : "; expected a " + Describe(m_script.front()))
+                      << "; cancelling it";
+        return result;
+    }
+    const Step step = m_script.front();
+    m_script.pop_front();
+    if (!step.accept) return result;
+    result.accepted = true;
+    result.path = step.path;
+    result.selectedFilter = step.selectedFilter.value_or(request.selectedFilter);
+    result.readOnly = step.readOnly.value_or(request.readOnly);
+    return result;
+}
+
+} // namespace q2
