@@ -44,6 +44,12 @@ inline std::string SelectionSizeText(int width, int height) {
     return "Selection: " + std::to_string(width) + "x" + std::to_string(height) + " tiles";
 }
 
+// A drag grows right and down from its anchor: a cell left of or above the
+// anchor leaves the extent as it was.
+inline void GrowExtent(int16_t cell, int16_t anchor, int16_t& extent) {
+    if (cell >= anchor) extent = int16_t(cell - anchor);
+}
+
 // The pixel a pointer position stands on, rounding half to even.
 int NearestPixel(float position);
 // The 8 x 8 cell a pointer position belongs to.

@@ -3,11 +3,9 @@
 #include "AppFont.h"
 #include "Emblem.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 
 namespace q2 {
 
@@ -22,13 +20,7 @@ const std::array<const char*, frmAbout::kCount> frmAbout::kTexts = {
     "Version 1.0",
 };
 
-frmAbout::frmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
-    setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QString::fromUtf8(kCaption));
-    setFont(TahomaFont());
-    setFixedSize(312, 208);
+frmAbout::frmAbout(QWidget* parent) : FixedDialog("frmAbout", kCaption, QSize(312, 208), parent) {
 
     m_imgIcon = new QLabel(this);
     m_imgIcon->setObjectName(QStringLiteral("imgIcon"));
@@ -58,30 +50,11 @@ frmAbout::frmAbout(QWidget* parent)
             m_cmdOK->setGeometry(224, 180, 81, 21);
             connect(m_cmdOK, &QPushButton::clicked, this, [this] { hide(); });
         }
-        auto* label = new QLabel(this);
-        label->setObjectName(QStringLiteral("lblInfo_%1").arg(l.index));
-        label->setTextFormat(Qt::PlainText);
-        label->setText(QString::fromUtf8(kTexts[std::size_t(l.index)]));
-        label->setWordWrap(true);
-        label->setAlignment(l.alignment | Qt::AlignTop);
+        QLabel* label = MakeLabel(this, QStringLiteral("lblInfo_%1").arg(l.index),
+                                  QString::fromUtf8(kTexts[std::size_t(l.index)]), l.geometry, l.alignment);
         label->setFont(l.font);
-        label->setGeometry(l.geometry);
         m_lblInfo[std::size_t(l.index)] = label;
     }
-}
-
-void frmAbout::setVisible(bool visible) {
-    if (visible && !isVisible()) {
-        // The screen of the window it is shown over, else the main screen.
-        QWidget* over = parentWidget() ? parentWidget() : QApplication::activeWindow();
-        QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
-        if (screen) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
-    QDialog::setVisible(visible);
 }
 
 } // namespace q2

@@ -6,7 +6,7 @@
 // Object names are the controls' names; the members of the control array
 // lblInfo are named with their index: "lblInfo_0" .. "lblInfo_5".
 
-#include <QDialog>
+#include "FixedDialog.h"
 
 #include <array>
 
@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace q2 {
 
-class frmAbout : public QDialog {
+class frmAbout : public FixedDialog {
 public:
     static constexpr int kCount = 6;
     static const char* const kCaption;
@@ -28,7 +28,6 @@ public:
     QLabel* lblInfo(int index) const { return m_lblInfo.at(std::size_t(index)); }
     QPushButton* cmdOK() const { return m_cmdOK; }
 
-    void setVisible(bool visible) override;
 
 private:
     QLabel* m_imgIcon = nullptr;

@@ -2,27 +2,11 @@
 
 #include "AppFont.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 namespace q2 {
-namespace {
-
-QLabel* MakeLabel(QWidget* container, const QString& name, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(container);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(geometry);
-    return label;
-}
-
-} // namespace
 
 const char* const frmHelp::kCaption = "Quill2 MapEditor Help";
 
@@ -43,13 +27,7 @@ const std::array<const char*, frmHelp::kCount> frmHelp::kHelpTexts = {
     "want.",
 };
 
-frmHelp::frmHelp(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
-    setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QString::fromUtf8(kCaption));
-    setFont(TahomaFont());
-    setFixedSize(327, 252);
+frmHelp::frmHelp(QWidget* parent) : FixedDialog("frmHelp", kCaption, QSize(327, 252), parent) {
 
     // Created in tab order: the frames, their labels, then the button.
     for (int i = 0; i < kCount; ++i) {
@@ -67,20 +45,6 @@ frmHelp::frmHelp(QWidget* parent)
     m_cmdClose->setObjectName(QStringLiteral("cmdClose"));
     m_cmdClose->setGeometry(264, 224, 57, 21);
     connect(m_cmdClose, &QPushButton::clicked, this, [this] { hide(); });
-}
-
-void frmHelp::setVisible(bool visible) {
-    if (visible && !isVisible()) {
-        // The screen of the window it is shown over, else the main screen.
-        QWidget* over = parentWidget() ? parentWidget() : QApplication::activeWindow();
-        QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
-        if (screen) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
-    QDialog::setVisible(visible);
 }
 
 } // namespace q2

@@ -7,7 +7,7 @@
 // fraHelp and lblInfo are named with their index: "fraHelp_0" .. "fraHelp_2",
 // "lblInfo_0" .. "lblInfo_2".
 
-#include <QDialog>
+#include "FixedDialog.h"
 
 #include <array>
 
@@ -17,7 +17,7 @@ class QPushButton;
 
 namespace q2 {
 
-class frmHelp : public QDialog {
+class frmHelp : public FixedDialog {
 public:
     static constexpr int kCount = 3;
     static const char* const kCaption;
@@ -30,7 +30,6 @@ public:
     QLabel* lblInfo(int index) const { return m_lblInfo.at(std::size_t(index)); }
     QPushButton* cmdClose() const { return m_cmdClose; }
 
-    void setVisible(bool visible) override;
 
 private:
     std::array<QGroupBox*, kCount> m_fraHelp{};

@@ -88,7 +88,6 @@ frmMain::frmMain(modMain& program) : m_program(program) {
     QWidget* order[] = {pbxMap, pbxTileset, cboMap, cmdSaveMap, cmdLoadMap, cmdAbout, cmdHelp, cmdLoadAnotherROM};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
-    using namespace std::placeholders;
     pbxMap->MouseDown = [this](int b, int s, float x, float y) { pbxMap_MouseDown(b, s, x, y); };
     pbxMap->MouseMove = [this](int b, int s, float x, float y) { pbxMap_MouseMove(b, s, x, y); };
     pbxMap->MouseUp = [this](int b, int s, float x, float y) { pbxMap_MouseUp(b, s, x, y); };
@@ -164,8 +163,8 @@ void frmMain::pbxMap_MouseMove(int button, int, float x, float y) {
     }
 
     if (s.MapPicking) {
-        if (column >= s.MapAnchorColumn) s.MapExtentColumns = int16_t(column - s.MapAnchorColumn);
-        if (row >= s.MapAnchorRow) s.MapExtentRows = int16_t(row - s.MapAnchorRow);
+        GrowExtent(column, s.MapAnchorColumn, s.MapExtentColumns);
+        GrowExtent(row, s.MapAnchorRow, s.MapExtentRows);
     } else {
         s.SingleTileSelected = false;
         s.TilesetDragging = false;
@@ -230,8 +229,8 @@ void frmMain::pbxTileset_MouseMove(int button, int, float x, float y) {
     } else if (button == 2) {
         s.SingleTileSelected = false;
         if (s.TilesetDragging) {
-            if (column >= s.TilesetAnchorColumn) s.TilesetExtentColumns = int16_t(column - s.TilesetAnchorColumn);
-            if (row >= s.TilesetAnchorRow) s.TilesetExtentRows = int16_t(row - s.TilesetAnchorRow);
+            GrowExtent(column, s.TilesetAnchorColumn, s.TilesetExtentColumns);
+            GrowExtent(row, s.TilesetAnchorRow, s.TilesetExtentRows);
         } else {
             s.MapPicking = false;
             s.MapBlockTaken = false;
