@@ -27,8 +27,9 @@ constexpr QRect kCmdLoadMap(296, 208, 65, 21);
 constexpr QRect kCmdAbout(376, 268, 57, 21);
 constexpr QRect kCmdHelp(320, 268, 57, 21);
 constexpr QRect kCmdLoadAnotherROM(320, 248, 113, 21);
-// Moved up from row 244 so that "Load another ROM" (from row 248) leaves its text readable.
-constexpr QRect kLblSelection(288, 231, 145, 17);
+// Moved up from row 244 and one text line high, so that "Load another ROM"
+// (from row 248) does not cover its text.
+constexpr QRect kLblSelection(288, 233, 145, 15);
 
 constexpr char kStoredCaption[] = "Quill2 MapEditor - {FILE}";
 constexpr COLORREF kFrameColour = RGB(255, 0, 0);
