@@ -35,7 +35,9 @@ RomReadResult ReadRomFile(const std::string& path) {
                        path + " is " + std::to_string(st.st_size) +
                            " bytes, larger than any cartridge (8 MiB)");
 
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a pipe put in the file's place after the check
+    // above cannot hang the open; the checks below refuse it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) return Failure(RomReadStatus::Missing, "Non-existent ROM file: " + path);
         return Failure(RomReadStatus::ReadError, "Cannot open " + SystemReason(path));
@@ -51,6 +53,9 @@ RomReadResult ReadRomFile(const std::string& path) {
             return Failure(RomReadStatus::TooLarge, path + " is larger than any cartridge (8 MiB)");
         return Failure(RomReadStatus::ReadError, "Cannot read " + SystemReason(path));
     }
+
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 
     RomReadResult result;
     result.bytes.resize(size_t(st.st_size));
