@@ -6,6 +6,7 @@
 #include "app/Catalogue.h"
 #include "app/Rom.h"
 #include "map/MapGrid.h"
+#include "map/MapRender.h"
 #include "platform/DIBSection.h"
 #include "ui/Selection.h"
 
@@ -61,6 +62,8 @@ public:
     void DecodeMap(int32_t mapOffset, bool isSubMap);
     void DrawMap();
     void DrawMapCell(int16_t x, int16_t y, int16_t column, int16_t row);
+    // DrawMapCell for the cells of one stamp of a block, drawn in one burst.
+    MapCellPainter CellPainter() { return MapCellPainter(Grid, TilesetSurface, MapSurface); }
 
     // Marks the map modified and says so in the map frame's caption.
     void SetMapModified();

@@ -1,5 +1,6 @@
 #include "DIBSection.h"
 
+#include <cstring>
 #include <limits>
 
 namespace q2 {
@@ -22,7 +23,9 @@ bool cDIBSection::Create(int32_t lWidth, int32_t lHeight) {
 
     QImage image(lWidth, lHeight, QImage::Format_RGB888);
     if (image.isNull()) return false;  // no memory
-    image.fill(Qt::black);
+    // All zero is black. QImage::fill sets a 24-bit picture pixel by pixel,
+    // several times slower than setting the bytes.
+    std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
     m_image = std::move(image);
     m_context.target = &m_image;
     return true;

@@ -8,10 +8,12 @@ namespace q2 {
 
 namespace {
 
-bool Drawable(HDC hdc) {
-    return hdc && hdc->target && !hdc->target->isNull() &&
-           hdc->target->format() == QImage::Format_RGB888;
-}
+// A null picture has no format, so the format test covers it.
+bool Drawable(HDC hdc) { return hdc && hdc->target && hdc->target->format() == QImage::Format_RGB888; }
+
+// An 8 x 8 tile, the block most copies move, and the bytes of one of its rows.
+constexpr int kTileSize = 8;
+constexpr size_t kTileRowBytes = kTileSize * 3;
 
 inline void Put(QImage& image, int x, int y, COLORREF colour) {
     uchar* p = image.scanLine(y) + x * 3;
@@ -31,34 +33,71 @@ bool SetPixel(HDC hdc, int x, int y, COLORREF colour) {
 }
 
 bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, uint32_t rop) {
-    if (rop != SRCCOPY || !Drawable(dest) || !Drawable(src)) return false;
-    QImage& to = *dest->target;
-    const QImage& from = *src->target;
+    return BlockCopier(dest, src, rop).Copy(x, y, w, h, sx, sy);
+}
+
+BlockCopier::BlockCopier(HDC dest, HDC src, uint32_t rop) {
+    if (rop != SRCCOPY || !Drawable(dest) || !Drawable(src)) return;
+    m_drawable = true;
+    m_to = dest->target;
+    m_from = src->target;
+    m_toWidth = m_to->width();
+    m_toHeight = m_to->height();
+    m_fromWidth = m_from->width();
+    m_fromHeight = m_from->height();
+    m_toStride = m_to->bytesPerLine();
+    m_fromStride = m_from->bytesPerLine();
+}
+
+void BlockCopier::TakeBits() {
+    if (m_toBits) return;
+    // bits() first: it gives the target pixels of its own when they are
+    // shared with a copy of the picture, and when source and target are one
+    // picture, it settles the buffer that constBits() then reads.
+    m_toBits = m_to->bits();
+    m_fromBits = m_from->constBits();
+}
+
+bool BlockCopier::Copy(int x, int y, int w, int h, int sx, int sy) {
+    if (!m_drawable) return false;
+
+    // The usual copy, a whole tile inside both pictures: no clipping to
+    // work out, eight fixed-size row copies.
+    if (w == kTileSize && h == kTileSize && m_to != m_from && x >= 0 && y >= 0 && sx >= 0 && sy >= 0 &&
+        x <= m_toWidth - kTileSize && y <= m_toHeight - kTileSize && sx <= m_fromWidth - kTileSize &&
+        sy <= m_fromHeight - kTileSize) {
+        TakeBits();
+        const qsizetype toStride = m_toStride, fromStride = m_fromStride;
+        uchar* toRow = m_toBits + y * toStride + x * 3;
+        const uchar* fromRow = m_fromBits + sy * fromStride + sx * 3;
+        for (int r = 0; r < kTileSize; ++r, toRow += toStride, fromRow += fromStride)
+            std::memcpy(toRow, fromRow, kTileRowBytes);
+        return true;
+    }
 
     // Clip the block to the source, then to the destination (in 64 bits, so
     // no caller's numbers can overflow the arithmetic).
     int64_t left = 0, top = 0, right = w, bottom = h;  // block-relative
     left = std::max<int64_t>({left, -int64_t(sx), -int64_t(x)});
     top = std::max<int64_t>({top, -int64_t(sy), -int64_t(y)});
-    right = std::min<int64_t>({right, int64_t(from.width()) - sx, int64_t(to.width()) - x});
-    bottom = std::min<int64_t>({bottom, int64_t(from.height()) - sy, int64_t(to.height()) - y});
+    right = std::min<int64_t>({right, int64_t(m_fromWidth) - sx, int64_t(m_toWidth) - x});
+    bottom = std::min<int64_t>({bottom, int64_t(m_fromHeight) - sy, int64_t(m_toHeight) - y});
     if (left >= right || top >= bottom) return true;
 
+    TakeBits();
     const size_t rowBytes = size_t(right - left) * 3;
     const int rows = int(bottom - top);
-    if (&to == &from) {
+    const qsizetype toStride = m_toStride, fromStride = m_fromStride;
+    uchar* toRow = m_toBits + (y + top) * toStride + (x + left) * 3;
+    const uchar* fromRow = m_fromBits + (sy + top) * fromStride + (sx + left) * 3;
+    if (m_to == m_from) {
         // Same picture: copy through a snapshot of the source rows.
         std::vector<uchar> buffer(rowBytes * rows);
-        for (int r = 0; r < rows; ++r)
-            std::memcpy(buffer.data() + r * rowBytes,
-                        from.constScanLine(int(sy + top + r)) + (sx + left) * 3, rowBytes);
-        for (int r = 0; r < rows; ++r)
-            std::memcpy(to.scanLine(int(y + top + r)) + (x + left) * 3, buffer.data() + r * rowBytes, rowBytes);
+        for (int r = 0; r < rows; ++r) std::memcpy(buffer.data() + r * rowBytes, fromRow + r * fromStride, rowBytes);
+        for (int r = 0; r < rows; ++r) std::memcpy(toRow + r * toStride, buffer.data() + r * rowBytes, rowBytes);
         return true;
     }
-    for (int r = 0; r < rows; ++r)
-        std::memcpy(to.scanLine(int(y + top + r)) + (x + left) * 3,
-                    from.constScanLine(int(sy + top + r)) + (sx + left) * 3, rowBytes);
+    for (int r = 0; r < rows; ++r, toRow += toStride, fromRow += fromStride) std::memcpy(toRow, fromRow, rowBytes);
     return true;
 }
 

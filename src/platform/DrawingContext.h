@@ -34,6 +34,32 @@ bool SetPixel(HDC hdc, int x, int y, COLORREF colour);
 // same image (the copy then behaves as if taken from a snapshot).
 bool BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int sx, int sy, uint32_t rop);
 
+// A burst of block copies from one context to another with the two pictures
+// looked up once: each Copy has exactly the effect of BitBlt(dest, x, y, w, h,
+// src, sx, sy, rop), without BitBlt's cost of examining both pictures every
+// time, which outweighs copying an 8 x 8 tile. Make one for a burst of copies
+// (a whole map, a stamped block) and drop it: it stays valid only while
+// neither picture is replaced, resized or written by anything else.
+class BlockCopier {
+public:
+    BlockCopier(HDC dest, HDC src, uint32_t rop = SRCCOPY);
+    BlockCopier(const BlockCopier&) = delete;
+    BlockCopier& operator=(const BlockCopier&) = delete;
+
+    bool Copy(int x, int y, int w, int h, int sx, int sy);
+
+private:
+    void TakeBits();  // at the first copy that writes anything
+
+    QImage* m_to = nullptr;
+    const QImage* m_from = nullptr;
+    bool m_drawable = false;
+    int m_toWidth = 0, m_toHeight = 0, m_fromWidth = 0, m_fromHeight = 0;
+    qsizetype m_toStride = 0, m_fromStride = 0;
+    uchar* m_toBits = nullptr;
+    const uchar* m_fromBits = nullptr;
+};
+
 // Outline of the rectangle from (x0, y0) to (x1, y1), both corners included,
 // one pixel wide, clipped to the image.
 void DrawBox(HDC hdc, int x0, int y0, int x1, int y1, COLORREF colour);

@@ -148,15 +148,16 @@ void frmMain::pbxMap_MouseMove(int button, int, float x, float y) {
         } else if (s.MapPicking) {
             // A left press while the right button is still picking places nothing.
         } else if (s.MapBlockTaken) {
+            MapCellPainter painter = m_program.CellPainter();  // DrawMapCell for each cell
             for (int i = 0; i <= s.MapExtentColumns; ++i)
                 for (int j = 0; j <= s.MapExtentRows; ++j)
-                    m_program.DrawMapCell(int16_t(column + i), int16_t(row + j), s.MapBlock(i, j, 0),
-                                          s.MapBlock(i, j, 1));
+                    painter.Draw(int16_t(column + i), int16_t(row + j), s.MapBlock(i, j, 0), s.MapBlock(i, j, 1));
         } else {
+            MapCellPainter painter = m_program.CellPainter();
             for (int i = 0; i <= s.TilesetExtentColumns; ++i)
                 for (int j = 0; j <= s.TilesetExtentRows; ++j)
-                    m_program.DrawMapCell(int16_t(column + i), int16_t(row + j),
-                                          int16_t(s.TilesetAnchorColumn + i), int16_t(s.TilesetAnchorRow + j));
+                    painter.Draw(int16_t(column + i), int16_t(row + j), int16_t(s.TilesetAnchorColumn + i),
+                                 int16_t(s.TilesetAnchorRow + j));
         }
         pbxMap_Paint();
         m_program.SetMapModified();

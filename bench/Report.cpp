@@ -1,0 +1,233 @@
+#include "Report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace q2::bench {
+
+namespace {
+
+constexpr double kMicro = 1e3, kMilli = 1e6;
+
+std::optional<double> Median(std::vector<double> values) {
+    if (values.empty()) return std::nullopt;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Printf(const char* format, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// Three significant figures.
+std::string Figures(double value) {
+    if (value >= 100) return Printf("%.0f", value);
+    if (value >= 10) return Printf("%.1f", value);
+    return Printf("%.2f", value);
+}
+
+std::string Limit(const CaseSpec& spec) {
+    if (spec.maxRatio > 0) return "≤ " + Printf("%g", spec.maxRatio) + "×";
+    if (spec.maxNanos >= kMilli) return "< " + Printf("%g", spec.maxNanos / kMilli) + " ms";
+    if (spec.maxNanos > 0) return "< " + Printf("%g", spec.maxNanos / kMicro) + " µs";
+    if (spec.maxBytes > 0) return "< " + Printf("%g", spec.maxBytes / 1e6) + " MB";
+    return "";
+}
+
+} // namespace
+
+const std::vector<CaseSpec>& SuiteSpecs() {
+    static const std::vector<CaseSpec> specs = [] {
+        auto floorCase = [](std::string name) {
+            CaseSpec spec;
+            spec.name = std::move(name);
+            spec.isFloor = true;
+            return spec;
+        };
+        auto ratio = [](std::string name, std::string floor, double maxRatio) {
+            CaseSpec spec;
+            spec.name = std::move(name);
+            spec.floor = std::move(floor);
+            spec.maxRatio = maxRatio;
+            return spec;
+        };
+        auto time = [](std::string name, double maxNanos) {
+            CaseSpec spec;
+            spec.name = std::move(name);
+            spec.maxNanos = maxNanos;
+            return spec;
+        };
+        const std::string tileset = "Floor/Memcpy/TilesetSurface";
+        const std::string map32 = "Floor/Memcpy/MapSurface32Rows";
+        const std::string map20 = "Floor/Memcpy/MapSurface20Rows";
+        const std::string write = "Floor/Write/RomFile";
+        const std::string writeSync = "Floor/WriteAndSync/RomFile";
+        const std::string writeMemory = "Floor/Write/RomFileInMemory";
+        CaseSpec save = ratio("SaveMap/EncodeAndWrite", write, 3);
+        save.waiver = "the save flushes the file to the disk (fsync), the floor does not; see the in-memory pair";
+        // Cases that need a file system in memory, which not every machine has.
+        auto optional = [](CaseSpec spec) {
+            spec.optional = true;
+            return spec;
+        };
+        CaseSpec memory;
+        memory.name = "PeakMemory/AllMaps";
+        memory.maxBytes = 50e6;
+        return std::vector<CaseSpec>{
+            floorCase(tileset),
+            ratio("BuildTileset", tileset, 10),
+            floorCase(map32),
+            floorCase(map20),
+            ratio("DecodeDrawMap/32Rows", map32, 5),
+            ratio("DecodeDrawMap/20Rows", map20, 5),
+            ratio("PaintEvent/SingleTile", map32, 3),
+            ratio("PaintEvent/TilesetBlock16x16", map32, 0),
+            ratio("PaintEvent/MapBlock32x32", map32, 8),
+            ratio("PaintEvent/SingleTilePresented", map32, 0),
+            time("MapPickRelease/32x32", 0),
+            time("LoadMap/MainMap", 300 * kMicro),
+            time("LoadMap/SubMap", 300 * kMicro),
+            time("LoadMap/Alternating", 300 * kMicro),
+            time("SaveMap/Encode", 0),
+            floorCase(write),
+            floorCase(writeSync),
+            save,
+            ratio("SaveMap/EncodeAndWrite", writeSync, 0),
+            optional(floorCase(writeMemory)),
+            optional(ratio("SaveMap/EncodeAndWriteInMemory", writeMemory, 3)),
+            time("Startup/InProcess", 60 * kMilli),
+            time("Startup/NewProcess", 60 * kMilli),
+            memory,
+        };
+    }();
+    return specs;
+}
+
+void Results::Note(const std::string& name) {
+    if (std::find(m_order.begin(), m_order.end(), name) == m_order.end()) m_order.push_back(name);
+}
+
+void Results::AddTime(const std::string& name, double nanos) {
+    Note(name);
+    m_times[name].push_back(nanos);
+}
+
+void Results::AddCounter(const std::string& name, const std::string& counter, double value) {
+    Note(name);
+    m_counters[name][counter].push_back(value);
+}
+
+void Results::AddError(const std::string& name, const std::string& message) {
+    Note(name);
+    m_errors.emplace(name, message);
+}
+
+std::optional<double> Results::Nanos(const std::string& name) const {
+    const auto it = m_times.find(name);
+    return it == m_times.end() ? std::nullopt : Median(it->second);
+}
+
+std::optional<double> Results::Counter(const std::string& name, const std::string& counter) const {
+    const auto it = m_counters.find(name);
+    if (it == m_counters.end()) return std::nullopt;
+    const auto c = it->second.find(counter);
+    return c == it->second.end() ? std::nullopt : Median(c->second);
+}
+
+const std::string* Results::Error(const std::string& name) const {
+    const auto it = m_errors.find(name);
+    return it == m_errors.end() ? nullptr : &it->second;
+}
+
+std::string FormatNanos(double nanos) {
+    if (nanos >= kMilli) return Figures(nanos / kMilli) + " ms";
+    if (nanos >= kMicro) return Figures(nanos / kMicro) + " µs";
+    return Figures(nanos) + " ns";
+}
+
+std::string FormatBytes(double bytes) {
+    if (bytes >= 1e6) return Figures(bytes / 1e6) + " MB";
+    return Figures(bytes / 1e3) + " kB";
+}
+
+std::vector<Row> MakeRows(const Results& results, const std::vector<CaseSpec>& specs, bool checkTargets) {
+    std::vector<Row> rows;
+    std::set<std::string> listed;
+    auto judge = [&](const CaseSpec& spec) {
+        Row row;
+        row.name = spec.name;
+        row.target = spec.isFloor ? "floor" : Limit(spec);
+        listed.insert(spec.name);
+        if (const std::string* error = results.Error(spec.name)) {
+            row.verdict = "ERROR: " + *error;
+            row.failed = true;
+            return row;
+        }
+        const std::optional<double> nanos = results.Nanos(spec.name);
+        const std::optional<double> bytes = results.Counter(spec.name, kPeakBytesCounter);
+        if (!nanos && !bytes) {
+            row.verdict = "did not run";
+            row.failed = true;
+            return row;
+        }
+        row.result = spec.maxBytes > 0 && bytes ? FormatBytes(*bytes) : nanos ? FormatNanos(*nanos) : "";
+
+        std::optional<double> ratio;
+        if (!spec.floor.empty()) {
+            row.floor = spec.floor;
+            const std::optional<double> floorNanos = results.Nanos(spec.floor);
+            if (floorNanos && *floorNanos > 0 && nanos) {
+                row.floorResult = FormatNanos(*floorNanos);
+                ratio = *nanos / *floorNanos;
+                row.ratio = Printf("%.2f", *ratio) + "×";
+            } else {
+                row.floorResult = "missing";
+            }
+        }
+
+        bool held = true;
+        bool judged = false;
+        if (spec.maxRatio > 0) {
+            judged = true;
+            held = ratio && *ratio <= spec.maxRatio;
+        } else if (spec.maxNanos > 0) {
+            judged = true;
+            held = nanos && *nanos < spec.maxNanos;
+        } else if (spec.maxBytes > 0) {
+            judged = true;
+            held = bytes && *bytes < spec.maxBytes;
+        }
+        if (!checkTargets || !judged) {
+            row.verdict = checkTargets ? "" : "ran";
+        } else {
+            row.verdict = held ? "ok" : spec.waiver.empty() ? "MISSED" : "MISSED, accepted: " + spec.waiver;
+            row.failed = !held && spec.waiver.empty();
+        }
+        return row;
+    };
+    for (const CaseSpec& spec : specs) {
+        if (spec.optional && !results.Nanos(spec.name) && !results.Error(spec.name)) continue;
+        rows.push_back(judge(spec));
+    }
+    for (const std::string& name : results.Names()) {
+        if (listed.count(name)) continue;
+        CaseSpec unlisted;
+        unlisted.name = name;
+        rows.push_back(judge(unlisted));
+    }
+    return rows;
+}
+
+std::string FormatTable(const std::vector<Row>& rows) {
+    std::string out = "| Case | Result | Floor | Floor time | Ratio | Target | |\n|---|--:|---|--:|--:|--:|---|\n";
+    for (const Row& r : rows)
+        out += "| " + r.name + " | " + r.result + " | " + r.floor + " | " + r.floorResult + " | " + r.ratio + " | " +
+               r.target + " | " + r.verdict + " |\n";
+    return out;
+}
+
+} // namespace q2::bench

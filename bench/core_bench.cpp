@@ -1,0 +1,140 @@
+// The map's own work: decoding tiles, decoding and drawing a map, encoding and
+// writing it back, each beside the plain copy or write of the same bytes.
+
+#include "BenchSupport.h"
+
+#include "map/MapGrid.h"
+#include "tiles/Tileset.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace q2::bench {
+
+namespace {
+
+constexpr size_t kTilesetBytes = 128 * 128 * 3;
+constexpr size_t kMapBytes32 = 256 * 256 * 3;
+constexpr size_t kMapBytes20 = 256 * 160 * 3;
+constexpr int kMainMap = 0;  // Overworld [1/4], 32 rows
+constexpr int kSubMap = 4;   // Lantern Zone, 20 rows
+
+void Memcpy(benchmark::State& state, size_t bytes) {
+    std::vector<uint8_t> from(bytes, 0x5A), to(bytes);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void BuildTilesetCase(benchmark::State& state) {
+    const MapCatalogue catalogue = ParseMapCatalogue(MAP_NAMES());
+    const MapEntry& entry = catalogue.entries.at(kMainMap);
+    const RomImage& rom = DemoRom();
+    cDIBSection surface;
+    for (auto _ : state) {
+        BuildTileset(surface, rom, entry.TilesetFirst, entry.TilesetLast);
+        benchmark::DoNotOptimize(surface.Image().constBits());
+    }
+}
+
+// The load's DecodeMap (grid, canvas size, new map surface) and DrawMap, as
+// the editor runs them.
+void DecodeDrawCase(benchmark::State& state, int index) {
+    Editor editor;
+    if (!Ready(state, editor)) return;
+    if (!editor.Program().LoadMap(int16_t(index))) {
+        state.SkipWithError("the map did not load");
+        return;
+    }
+    modMain& program = editor.Program();
+    const MapEntry entry = program.Catalogue.entries.at(size_t(index));
+    for (auto _ : state) {
+        program.DecodeMap(entry.MapOffset, entry.IsSubMap);
+        program.DrawMap();
+        benchmark::DoNotOptimize(program.MapSurface.Image().constBits());
+    }
+}
+
+// One write call of the whole image over an existing file, on the disk or
+// in memory; with sync, the file is then flushed to the disk as a save does.
+void WriteFloor(benchmark::State& state, bool inMemory, bool sync) {
+    const std::string& folder = inMemory ? MemoryFolder() : WorkFolder();
+    if (folder.empty()) {
+        state.SkipWithError("no folder in memory (/dev/shm)");
+        return;
+    }
+    const std::string path = folder + "/floor.gb";
+    const RomImage& rom = DemoRom();
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        const ssize_t written = fd >= 0 ? ::write(fd, rom.data(), rom.size()) : -1;
+        const bool synced = !sync || (fd >= 0 && ::fsync(fd) == 0);
+        if (fd < 0 || written != ssize_t(rom.size()) || !synced || ::close(fd) != 0) {
+            state.SkipWithError("cannot write the floor file");
+            return;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(rom.size()));
+}
+
+void EncodeCase(benchmark::State& state) {
+    Editor editor;
+    if (!Ready(state, editor)) return;
+    modMain& program = editor.Program();
+    const MapEntry& entry = program.Catalogue.entries.at(size_t(program.CurrentMap));
+    for (auto _ : state) {
+        if (!EncodeMap(program.Grid, entry.MapOffset, program.Rom)) {
+            state.SkipWithError("the map does not fit the ROM image");
+            return;
+        }
+        benchmark::DoNotOptimize(program.Rom.data());
+    }
+}
+
+// The whole SaveMap: encoding, then the ROM file written over, flushed and
+// checked; the file on the disk, or a copy in memory.
+void SaveCase(benchmark::State& state, bool inMemory) {
+    Editor editor;
+    if (!Ready(state, editor)) return;
+    if (inMemory) {
+        const std::string path = MemoryFolder().empty() ? std::string() : MemoryFolder() + "/demo.gb";
+        if (path.empty() || !WriteRom(path)) {
+            state.SkipWithError("no folder in memory (/dev/shm)");
+            return;
+        }
+        editor.Program().RomPath = path;  // the same bytes, saved there instead
+    }
+    for (auto _ : state) {
+        if (!editor.Program().SaveMap()) {
+            state.SkipWithError("the map was not saved");
+            return;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(DemoRom().size()));
+}
+
+} // namespace
+
+void RegisterCoreBenchmarks(bool smoke) {
+    using benchmark::RegisterBenchmark;
+    Tune(RegisterBenchmark("Floor/Memcpy/TilesetSurface", Memcpy, kTilesetBytes), smoke);
+    Tune(RegisterBenchmark("BuildTileset", BuildTilesetCase), smoke);
+    Tune(RegisterBenchmark("Floor/Memcpy/MapSurface32Rows", Memcpy, kMapBytes32), smoke);
+    Tune(RegisterBenchmark("DecodeDrawMap/32Rows", DecodeDrawCase, kMainMap), smoke);
+    Tune(RegisterBenchmark("Floor/Memcpy/MapSurface20Rows", Memcpy, kMapBytes20), smoke);
+    Tune(RegisterBenchmark("DecodeDrawMap/20Rows", DecodeDrawCase, kSubMap), smoke);
+    Tune(RegisterBenchmark("SaveMap/Encode", EncodeCase), smoke);
+    Tune(RegisterBenchmark("Floor/Write/RomFile", WriteFloor, false, false), smoke);
+    Tune(RegisterBenchmark("Floor/WriteAndSync/RomFile", WriteFloor, false, true), smoke);
+    Tune(RegisterBenchmark("SaveMap/EncodeAndWrite", SaveCase, false), smoke);
+    if (!MemoryFolder().empty()) {  // a machine without /dev/shm goes without these two
+        Tune(RegisterBenchmark("Floor/Write/RomFileInMemory", WriteFloor, true, false), smoke);
+        Tune(RegisterBenchmark("SaveMap/EncodeAndWriteInMemory", SaveCase, true), smoke);
+    }
+}
+
+} // namespace q2::bench
