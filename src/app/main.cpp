@@ -8,10 +8,16 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quill2 MapEditor");
+    QGuiApplication::setDesktopFileName("quill2-mapeditor");
     q2::InstallApplicationFont();
     QApplication::setWindowIcon(q2::AppIcon());
 
+    // A file handed over by the desktop (the entry's %f) starts in the dialog.
+    const QStringList args = QApplication::arguments();
     q2::modMain program;
-    if (!program.Main()) return 0;  // no ROM chosen: end without a window
+    if (!program.Main(args.size() > 1 ? args.at(1).toStdString() : std::string())) {
+        // No ROM chosen ends the program quietly; without its map list it cannot run at all.
+        return program.Catalogue.entries.empty() ? 1 : 0;
+    }
     return app.exec();
 }

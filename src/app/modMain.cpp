@@ -19,7 +19,7 @@ void Tell(const std::string& text) { Toolkit().MessageBox(text, MsgButtons::OK, 
 modMain::modMain() = default;
 modMain::~modMain() = default;
 
-bool modMain::Main() {
+bool modMain::Main(const std::string& romFile) {
     // The main window exists, hidden, before anything else happens.
     m_form = std::make_unique<frmMain>(*this);
 
@@ -31,13 +31,14 @@ bool modMain::Main() {
     Catalogue = std::move(catalogue.catalogue);
     for (const std::string& name : Catalogue.names) m_form->cboMap->addItem(QString::fromStdString(name));
 
-    return OpenRom();
+    // A name too long for the dialog would make it refuse to open at all.
+    return OpenRom(romFile.size() <= cCommonDialog::kMaxPath ? romFile : std::string());
 }
 
-bool modMain::OpenRom() {
+bool modMain::OpenRom(std::string fileName) {
     if (!ConfirmUnsavedMap()) return false;
 
-    std::string fileName, fileTitle, filter = msg::kRomFilter;
+    std::string fileTitle, filter = msg::kRomFilter;
     bool readOnly = false;
     int32_t filterIndex = 1, flags = 0;
     cCommonDialog dialog;

@@ -39,10 +39,12 @@ public:
     // Start-up: the hidden main window, the catalogue, the first ROM. True when
     // the window is shown and the program runs on its events; false when the
     // program ends (no acceptable ROM, or no catalogue).
-    bool Main();
+    // romFile, when given (a file handed over by the desktop), is put in the
+    // dialog's file-name box, so that confirming the dialog opens it.
+    bool Main(const std::string& romFile = std::string());
 
     // Lets the user choose a ROM and makes it current with its first map loaded.
-    bool OpenRom();
+    bool OpenRom() { return OpenRom(std::string()); }
     // Reads path whole into the ROM image. False, with the user told and the
     // image and path untouched, when the file cannot be read.
     bool ReadRomFile(const std::string& path);
@@ -83,6 +85,7 @@ public:
 
 private:
     bool LoadMap(int16_t index, bool askFirst);
+    bool OpenRom(std::string fileName);
     bool EntryFits(const MapEntry& entry) const;
 
     std::unique_ptr<frmMain> m_form;

@@ -459,3 +459,16 @@ TEST_F(EditorTest, FilesThatCannotBeReadKeepThePreviousRom) {
     EXPECT_FALSE(another.Main());
     EXPECT_FALSE(another.Form().isVisible());
 }
+
+TEST_F(EditorTest, AFileHandedOverAtStartUpIsOfferedInTheDialog) {
+    script.AnswerOpenFile(romPath);
+    program = std::make_unique<modMain>();
+    ASSERT_TRUE(program->Main(romPath));
+    EXPECT_EQ(script.OpenFileRequests().at(0).initialFile, romPath);
+
+    // Over-long names are left out rather than making the dialog refuse to open.
+    script.CancelOpenFile();
+    modMain another;
+    EXPECT_FALSE(another.Main(std::string(300, 'x')));
+    EXPECT_EQ(script.OpenFileRequests().at(1).initialFile, "");
+}
