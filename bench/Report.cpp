@@ -30,36 +30,36 @@ std::string Figures(double value) {
     return Printf("%.2f", value);
 }
 
-std::string Limit(const CaseSpec& spec) {
-    if (spec.maxRatio > 0) return "≤ " + Printf("%g", spec.maxRatio) + "×";
-    if (spec.maxNanos >= kMilli) return "< " + Printf("%g", spec.maxNanos / kMilli) + " ms";
-    if (spec.maxNanos > 0) return "< " + Printf("%g", spec.maxNanos / kMicro) + " µs";
-    if (spec.maxBytes > 0) return "< " + Printf("%g", spec.maxBytes / 1e6) + " MB";
+std::string Limit(const CaseTarget& target) {
+    if (target.maxRatio > 0) return "≤ " + Printf("%g", target.maxRatio) + "×";
+    if (target.maxNanos >= kMilli) return "< " + Printf("%g", target.maxNanos / kMilli) + " ms";
+    if (target.maxNanos > 0) return "< " + Printf("%g", target.maxNanos / kMicro) + " µs";
+    if (target.maxBytes > 0) return "< " + Printf("%g", target.maxBytes / 1e6) + " MB";
     return "";
 }
 
 } // namespace
 
-const std::vector<CaseSpec>& SuiteSpecs() {
-    static const std::vector<CaseSpec> specs = [] {
+const std::vector<CaseTarget>& SuiteTargets() {
+    static const std::vector<CaseTarget> targets = [] {
         auto floorCase = [](std::string name) {
-            CaseSpec spec;
-            spec.name = std::move(name);
-            spec.isFloor = true;
-            return spec;
+            CaseTarget target;
+            target.name = std::move(name);
+            target.isFloor = true;
+            return target;
         };
         auto ratio = [](std::string name, std::string floor, double maxRatio) {
-            CaseSpec spec;
-            spec.name = std::move(name);
-            spec.floor = std::move(floor);
-            spec.maxRatio = maxRatio;
-            return spec;
+            CaseTarget target;
+            target.name = std::move(name);
+            target.floor = std::move(floor);
+            target.maxRatio = maxRatio;
+            return target;
         };
         auto time = [](std::string name, double maxNanos) {
-            CaseSpec spec;
-            spec.name = std::move(name);
-            spec.maxNanos = maxNanos;
-            return spec;
+            CaseTarget target;
+            target.name = std::move(name);
+            target.maxNanos = maxNanos;
+            return target;
         };
         const std::string tileset = "Floor/Memcpy/TilesetSurface";
         const std::string map32 = "Floor/Memcpy/MapSurface32Rows";
@@ -67,17 +67,17 @@ const std::vector<CaseSpec>& SuiteSpecs() {
         const std::string write = "Floor/Write/RomFile";
         const std::string writeSync = "Floor/WriteAndSync/RomFile";
         const std::string writeMemory = "Floor/Write/RomFileInMemory";
-        CaseSpec save = ratio("SaveMap/EncodeAndWrite", write, 3);
+        CaseTarget save = ratio("SaveMap/EncodeAndWrite", write, 3);
         save.waiver = "the save flushes the file to the disk (fsync), the floor does not; see the in-memory pair";
         // Cases that need a file system in memory, which not every machine has.
-        auto optional = [](CaseSpec spec) {
-            spec.optional = true;
-            return spec;
+        auto optional = [](CaseTarget target) {
+            target.optional = true;
+            return target;
         };
-        CaseSpec memory;
+        CaseTarget memory;
         memory.name = "PeakMemory/AllMaps";
         memory.maxBytes = 50e6;
-        return std::vector<CaseSpec>{
+        return std::vector<CaseTarget>{
             floorCase(tileset),
             ratio("BuildTileset", tileset, 10),
             floorCase(map32),
@@ -104,7 +104,7 @@ const std::vector<CaseSpec>& SuiteSpecs() {
             memory,
         };
     }();
-    return specs;
+    return targets;
 }
 
 void Results::Note(const std::string& name) {
@@ -154,32 +154,32 @@ std::string FormatBytes(double bytes) {
     return Figures(bytes / 1e3) + " kB";
 }
 
-std::vector<Row> MakeRows(const Results& results, const std::vector<CaseSpec>& specs, bool checkTargets) {
+std::vector<Row> MakeRows(const Results& results, const std::vector<CaseTarget>& targets, bool checkTargets) {
     std::vector<Row> rows;
     std::set<std::string> listed;
-    auto judge = [&](const CaseSpec& spec) {
+    auto judge = [&](const CaseTarget& target) {
         Row row;
-        row.name = spec.name;
-        row.target = spec.isFloor ? "floor" : Limit(spec);
-        listed.insert(spec.name);
-        if (const std::string* error = results.Error(spec.name)) {
+        row.name = target.name;
+        row.target = target.isFloor ? "floor" : Limit(target);
+        listed.insert(target.name);
+        if (const std::string* error = results.Error(target.name)) {
             row.verdict = "ERROR: " + *error;
             row.failed = true;
             return row;
         }
-        const std::optional<double> nanos = results.Nanos(spec.name);
-        const std::optional<double> bytes = results.Counter(spec.name, kPeakBytesCounter);
+        const std::optional<double> nanos = results.Nanos(target.name);
+        const std::optional<double> bytes = results.Counter(target.name, kPeakBytesCounter);
         if (!nanos && !bytes) {
             row.verdict = "did not run";
             row.failed = true;
             return row;
         }
-        row.result = spec.maxBytes > 0 && bytes ? FormatBytes(*bytes) : nanos ? FormatNanos(*nanos) : "";
+        row.result = target.maxBytes > 0 && bytes ? FormatBytes(*bytes) : nanos ? FormatNanos(*nanos) : "";
 
         std::optional<double> ratio;
-        if (!spec.floor.empty()) {
-            row.floor = spec.floor;
-            const std::optional<double> floorNanos = results.Nanos(spec.floor);
+        if (!target.floor.empty()) {
+            row.floor = target.floor;
+            const std::optional<double> floorNanos = results.Nanos(target.floor);
             if (floorNanos && *floorNanos > 0 && nanos) {
                 row.floorResult = FormatNanos(*floorNanos);
                 ratio = *nanos / *floorNanos;
@@ -191,31 +191,31 @@ std::vector<Row> MakeRows(const Results& results, const std::vector<CaseSpec>& s
 
         bool held = true;
         bool judged = false;
-        if (spec.maxRatio > 0) {
+        if (target.maxRatio > 0) {
             judged = true;
-            held = ratio && *ratio <= spec.maxRatio;
-        } else if (spec.maxNanos > 0) {
+            held = ratio && *ratio <= target.maxRatio;
+        } else if (target.maxNanos > 0) {
             judged = true;
-            held = nanos && *nanos < spec.maxNanos;
-        } else if (spec.maxBytes > 0) {
+            held = nanos && *nanos < target.maxNanos;
+        } else if (target.maxBytes > 0) {
             judged = true;
-            held = bytes && *bytes < spec.maxBytes;
+            held = bytes && *bytes < target.maxBytes;
         }
         if (!checkTargets || !judged) {
             row.verdict = checkTargets ? "" : "ran";
         } else {
-            row.verdict = held ? "ok" : spec.waiver.empty() ? "MISSED" : "MISSED, accepted: " + spec.waiver;
-            row.failed = !held && spec.waiver.empty();
+            row.verdict = held ? "ok" : target.waiver.empty() ? "MISSED" : "MISSED, accepted: " + target.waiver;
+            row.failed = !held && target.waiver.empty();
         }
         return row;
     };
-    for (const CaseSpec& spec : specs) {
-        if (spec.optional && !results.Nanos(spec.name) && !results.Error(spec.name)) continue;
-        rows.push_back(judge(spec));
+    for (const CaseTarget& target : targets) {
+        if (target.optional && !results.Nanos(target.name) && !results.Error(target.name)) continue;
+        rows.push_back(judge(target));
     }
     for (const std::string& name : results.Names()) {
         if (listed.count(name)) continue;
-        CaseSpec unlisted;
+        CaseTarget unlisted;
         unlisted.name = name;
         rows.push_back(judge(unlisted));
     }

@@ -12,7 +12,7 @@ namespace q2::bench {
 
 // What a case must meet. A case with a floor is judged by its time over the
 // floor's; one without by its own time, or by its peak memory.
-struct CaseSpec {
+struct CaseTarget {
     std::string name;
     std::string floor;         // name of the floor case; empty: none
     double maxRatio = 0;       // > 0: time / floor time must not exceed it
@@ -24,7 +24,7 @@ struct CaseSpec {
 };
 
 // The cases of the suite in report order, floors first, each case after its floor.
-const std::vector<CaseSpec>& SuiteSpecs();
+const std::vector<CaseTarget>& SuiteTargets();
 
 // Name of the counter that carries a case's peak resident memory, in bytes.
 inline constexpr char kPeakBytesCounter[] = "peak_bytes";
@@ -57,9 +57,9 @@ struct Row {
     bool failed = false;  // a target missed, an error, or a case that did not run
 };
 
-// One row per spec, then one per case that has no spec. With checkTargets
+// One row per target, then one per case that has no target. With checkTargets
 // false the verdict only tells whether the case ran.
-std::vector<Row> MakeRows(const Results& results, const std::vector<CaseSpec>& specs, bool checkTargets);
+std::vector<Row> MakeRows(const Results& results, const std::vector<CaseTarget>& targets, bool checkTargets);
 
 // The rows as a Markdown table.
 std::string FormatTable(const std::vector<Row>& rows);

@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
     const Results results = reporter.TakeResults();
     RemoveWorkFolders();
 
-    std::vector<CaseSpec> specs;
-    for (const CaseSpec& spec : SuiteSpecs())
-        if (!filtered || results.Nanos(spec.name) || results.Error(spec.name)) specs.push_back(spec);
-    const std::vector<Row> rows = MakeRows(results, specs, !smoke);
+    std::vector<CaseTarget> targets;
+    for (const CaseTarget& target : SuiteTargets())
+        if (!filtered || results.Nanos(target.name) || results.Error(target.name)) targets.push_back(target);
+    const std::vector<Row> rows = MakeRows(results, targets, !smoke);
 
     std::cout << "\nMachine: " << CpuModel() << ", " << std::thread::hardware_concurrency() << " cores, Qt "
               << qVersion() << "\n";

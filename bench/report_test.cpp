@@ -9,12 +9,12 @@
 namespace q2::bench {
 namespace {
 
-CaseSpec Spec(std::string name, std::string floor, double maxRatio) {
-    CaseSpec spec;
-    spec.name = std::move(name);
-    spec.floor = std::move(floor);
-    spec.maxRatio = maxRatio;
-    return spec;
+CaseTarget Target(std::string name, std::string floor, double maxRatio) {
+    CaseTarget target;
+    target.name = std::move(name);
+    target.floor = std::move(floor);
+    target.maxRatio = maxRatio;
+    return target;
 }
 
 TEST(BenchReport, CaseTimeIsTheMedianOfItsRuns) {
@@ -31,10 +31,10 @@ TEST(BenchReport, RatioIsJudgedAgainstTheFloorOfTheSameRun) {
     results.AddTime("floor", 1000);
     results.AddTime("fast", 3000);   // exactly at the limit: holds
     results.AddTime("slow", 3100);
-    CaseSpec floor;
+    CaseTarget floor;
     floor.name = "floor";
     floor.isFloor = true;
-    const auto rows = MakeRows(results, {floor, Spec("fast", "floor", 3), Spec("slow", "floor", 3)}, true);
+    const auto rows = MakeRows(results, {floor, Target("fast", "floor", 3), Target("slow", "floor", 3)}, true);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_FALSE(rows[0].failed);
     EXPECT_EQ(rows[0].target, "floor");
@@ -47,7 +47,7 @@ TEST(BenchReport, RatioIsJudgedAgainstTheFloorOfTheSameRun) {
     EXPECT_EQ(rows[2].result, "3.10 µs");
 
     // An accepted miss still reads as missed, with its reason, but fails nothing.
-    CaseSpec accepted = Spec("slow", "floor", 3);
+    CaseTarget accepted = Target("slow", "floor", 3);
     accepted.waiver = "it syncs";
     const auto waived = MakeRows(results, {accepted}, true);
     EXPECT_EQ(waived[0].verdict, "MISSED, accepted: it syncs");
@@ -60,7 +60,7 @@ TEST(BenchReport, MissingFloorsErrorsAndAbsentCasesFail) {
     results.AddError("broken", "the editor did not start");
     results.AddTime("extra", 2.5e6);
     const auto rows =
-        MakeRows(results, {Spec("orphan", "nofloor", 2), Spec("broken", "", 0), Spec("absent", "", 0)}, true);
+        MakeRows(results, {Target("orphan", "nofloor", 2), Target("broken", "", 0), Target("absent", "", 0)}, true);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].floorResult, "missing");
     EXPECT_TRUE(rows[0].failed);
@@ -69,7 +69,7 @@ TEST(BenchReport, MissingFloorsErrorsAndAbsentCasesFail) {
     EXPECT_EQ(rows[2].verdict, "did not run");
     EXPECT_TRUE(rows[2].failed);
     // An optional case that did not run is left out instead.
-    CaseSpec optional = Spec("absent", "", 0);
+    CaseTarget optional = Target("absent", "", 0);
     optional.optional = true;
     EXPECT_TRUE(MakeRows(Results(), {optional}, true).empty());
     // A case the suite does not list is still shown, without a target.
@@ -84,7 +84,7 @@ TEST(BenchReport, AbsoluteTimeAndMemoryLimitsAndSmokeRuns) {
     results.AddTime("start", 61e6);
     results.AddTime("memory", 5e8);
     results.AddCounter("memory", kPeakBytesCounter, 38.2e6);
-    CaseSpec load, start, memory;
+    CaseTarget load, start, memory;
     load.name = "load";
     load.maxNanos = 300e3;
     start.name = "start";
