@@ -111,9 +111,7 @@ int Draw(const std::vector<std::string>& args, bool wholeMap) {
 
     const q2::MapEntry& entry = catalogue.entries[size_t(index)];
     const std::string where = "map " + std::to_string(index) + " (" + catalogue.names[size_t(index)] + ")";
-    if (!q2::RangeInside(entry.TilesetFirst, q2::TilesetBytesRead(entry.TilesetFirst, entry.TilesetLast),
-                         rom.bytes.size()))
-        throw Failure{"the tileset of " + where + " lies outside the file"};
+    if (!q2::MapEntryFits(entry, rom.bytes.size())) throw Failure{where + " lies outside the file"};
 
     q2::cDIBSection tileset;
     q2::BuildTileset(tileset, rom.bytes, entry.TilesetFirst, entry.TilesetLast);
@@ -122,8 +120,7 @@ int Draw(const std::vector<std::string>& args, bool wholeMap) {
         return 0;
     }
     q2::MapGrid grid;
-    if (!q2::DecodeMap(rom.bytes, entry.MapOffset, entry.IsSubMap, grid))
-        throw Failure{"the map data of " + where + " lies outside the file"};
+    q2::DecodeMap(rom.bytes, entry.MapOffset, entry.IsSubMap, grid);
     q2::cDIBSection map;
     map.Create(q2::kMapColumns * q2::kTileSize, grid.Rows() * q2::kTileSize);
     q2::DrawMap(grid, tileset, map);

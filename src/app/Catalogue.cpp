@@ -1,5 +1,9 @@
 #include "Catalogue.h"
 
+#include "app/Rom.h"
+#include "map/MapGrid.h"
+#include "tiles/Tileset.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +20,11 @@ extern const std::size_t kMapNamesSize;
 
 std::string_view MAP_NAMES() {
     return {reinterpret_cast<const char*>(detail::kMapNamesBytes), detail::kMapNamesSize};
+}
+
+bool MapEntryFits(const MapEntry& entry, size_t romSize) {
+    return RangeInside(entry.MapOffset, MapByteCount(entry.IsSubMap), romSize) &&
+           RangeInside(entry.TilesetFirst, TilesetBytesRead(entry.TilesetFirst, entry.TilesetLast), romSize);
 }
 
 int32_t ParseHexOffset(std::string_view line) {

@@ -16,6 +16,10 @@ struct MapEntry {
     bool IsSubMap = false;     // 20 map rows instead of 32
 };
 
+// True when the entry's map bytes and the tile bytes it reads all lie in an
+// image of romSize bytes; an entry that does not fit is never loaded.
+bool MapEntryFits(const MapEntry& entry, size_t romSize);
+
 struct MapCatalogue {
     std::vector<MapEntry> entries;
     std::vector<std::string> names;  // display names, one per entry, same order

@@ -105,15 +105,10 @@ bool modMain::ConfirmUnsavedMap() {
     }
 }
 
-bool modMain::EntryFits(const MapEntry& entry) const {
-    return RangeInside(entry.MapOffset, MapByteCount(entry.IsSubMap), Rom.size()) &&
-           RangeInside(entry.TilesetFirst, TilesetBytesRead(entry.TilesetFirst, entry.TilesetLast), Rom.size());
-}
-
 bool modMain::LoadMap(int16_t index, bool askFirst) {
     if (index < 0 || size_t(index) >= Catalogue.entries.size()) return false;
     const MapEntry& entry = Catalogue.entries[size_t(index)];
-    if (!EntryFits(entry)) {
+    if (!MapEntryFits(entry, Rom.size())) {
         Tell("The map \"" + Catalogue.names[size_t(index)] + "\" lies outside the file " +
              std::filesystem::path(RomPath).filename().string() + " (" + std::to_string(Rom.size()) +
              " bytes), so it cannot be loaded.");

@@ -86,7 +86,6 @@ public:
 private:
     bool LoadMap(int16_t index, bool askFirst);
     bool OpenRom(std::string fileName);
-    bool EntryFits(const MapEntry& entry) const;
 
     std::unique_ptr<frmMain> m_form;
 };
