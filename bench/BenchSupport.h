@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the benchmarks share: the demo ROM on disk, a toolkit service that
 // answers the editor's dialogs without a person, a started editor, mouse

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The benchmark report: every case with its time, the floor it is held
 // against (a memcpy or a write of the same bytes, measured in the same run),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map's own work: decoding tiles, decoding and drawing a map, encoding and
 // writing it back, each beside the plain copy or write of the same bytes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quill2-bench: the editor's benchmarks, each case beside its floor measured
 // in the same run, closed by a table of ratios and targets.
 //

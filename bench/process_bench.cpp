@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measurements that need a fresh process: start-up from nothing to the
 // window shown, and the peak memory of an editor that has loaded every map.
 // The parent starts this program again in a child mode and watches it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmark table: medians, ratios to the floor and the verdicts.
 
 #include "Report.h"

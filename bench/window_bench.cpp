@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the user does in the window: painting on the canvas, ending a map
 // pick, loading maps, and starting the editor. Each iteration times one
 // action by hand; the events it leaves queued (the repaint it asked for) are

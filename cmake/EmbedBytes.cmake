@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Turns the file IN into a C++ source OUT defining q2::detail::kMapNamesBytes,
 # byte for byte.
 file(READ ${IN} hex HEX)

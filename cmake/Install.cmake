@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installing the programs with what a desktop needs to offer them (menu entry,
 # icons, AppStream metadata, manual pages), and packing that into a .deb.
 #   cmake --install BUILD --prefix PREFIX

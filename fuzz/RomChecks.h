@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Everything the editor does with a ROM image, run on one image of any length
 // and checked as it goes. Shared by the fuzz target and the regression test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the fuzzer's seed inputs into the folder given: the demo ROM, and
 // images cut or grown around the sizes that matter (nothing, the title,
 // the cartridge size, the largest input the fuzzer takes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: arbitrary bytes, 0 to 1 MiB, as a ROM image; every map
 // loaded, drawn, stamped near its edges and saved back, with the results
 // checked (see RomChecks.h). A failed check aborts with what failed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the program's icons for the hicolor theme from the emblem the window
 // and the About box show: PNG files at the usual sizes, and an SVG that draws
 // the same 32 x 32 pixel art as squares, so that it scales without blurring.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "demo_rom.h"
 
 #include "app/Catalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The demo ROM: a synthetic cartridge image that the editor opens without a
 // warning, for a first look at the editor and as the image tests and

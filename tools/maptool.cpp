@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quill2-maptool: the editor's catalogue, decoder and renderer on the command
 // line, for scripting ROM work and for trying the program without a game.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The map catalogue: the fixed list of maps the editor can open, built from
 // the catalogue text carried inside the program.

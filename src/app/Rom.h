@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The ROM file: reading it whole, and the size and title check.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Quill2 MapEditor: a map editor for Quillmoor 2 cartridge images.
 #include "app/modMain.h"
 #include "ui/AppFont.h"

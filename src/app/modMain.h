@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's logic: start-up, the ROM image, the current map and the
 // selection, and the procedures that load, draw and save maps. One object

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MapGrid.h"
 
 #include "app/Rom.h"

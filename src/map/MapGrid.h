@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The map grid and the layout of map data in the ROM image: one byte per
 // cell, row-major, 32 cells to a row, no header.

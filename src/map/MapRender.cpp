@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MapRender.h"
 
 #include "tiles/Tileset.h"

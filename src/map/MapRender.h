@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Drawing the map grid into the map surface from tiles of the tileset surface.
 

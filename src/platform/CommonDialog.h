@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // cCommonDialog: the open-file dialog behind one call, VBGetOpenFileName,
 // which takes all of the dialog's settings and hands back the chosen file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // cDIBSection: an off-screen 24-bit picture with its own drawing context.
 // Pixels start black; (0, 0) is the top-left pixel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DrawingContext.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Drawing contexts: the small layer the editor draws through. A context
 // targets one 24-bit QImage (owned elsewhere); a handle is a plain pointer to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default toolkit services: QMessageBox and a QFileDialog, and the switch
 // that lets tests put a scripted service in their place.
 

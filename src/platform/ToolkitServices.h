@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Message boxes and the open-file dialog go through one replaceable service,
 // so that the program's questions can be answered by a script in tests.

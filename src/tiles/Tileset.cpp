@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Tileset.h"
 
 #include <array>

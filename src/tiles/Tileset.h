@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Decoding the game's 2-bit tiles into the 128 x 128 tileset surface.
 

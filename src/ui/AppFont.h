@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's font: Tahoma 8.25 pt, regular, for every window.
 

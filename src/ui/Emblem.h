@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The program's emblem: a quill over a little tiled map, drawn only in the
 // four greys of the game's tiles (black, RGB(120,120,120), RGB(176,176,176),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FixedDialog.h"
 
 #include "AppFont.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A small fixed-size dialog in the program's font: title bar with a close
 // button only, centred on the screen each time it is shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A picture box: a widget that shows a screen image of its own size. Its
 // Paint handler draws into that image through hDC(); paintEvent only puts the

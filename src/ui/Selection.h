@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the left button puts on the map: nothing, one tile or a block of the
 // tileset, or a block copied off the map.

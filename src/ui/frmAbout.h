@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmAbout: the program's emblem, name, author line, version and credits. A
 // fixed dialog, centred on the screen when shown; "OK" hides it. The main

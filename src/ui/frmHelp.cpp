@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmHelp.h"
 
 #include "AppFont.h"

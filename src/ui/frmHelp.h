@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // frmHelp: three framed paragraphs on loading maps, picking tiles and placing
 // tiles. A fixed dialog, centred on the screen when shown; "Close" hides it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: the map canvas, the tileset picker, the map list, the
 // selection label and the buttons, with their event handlers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A burst of block copies through one BlockCopier must draw exactly what the
 // same copies do one BitBlt at a time, whole tiles and clipped blocks alike.
 

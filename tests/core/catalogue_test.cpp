@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Catalogue.h"
 #include "support/TestFiles.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Rom.h"
 #include "map/MapGrid.h"
 #include "support/TestFiles.h"

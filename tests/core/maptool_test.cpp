@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The companion tool end to end, on synthetic ROM files.
 #include "map/MapGrid.h"
 #include "support/TestFiles.h"

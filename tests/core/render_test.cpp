@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "map/MapRender.h"
 #include "support/TestFiles.h"
 #include "tiles/Tileset.h"

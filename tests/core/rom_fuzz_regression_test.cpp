@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz target's checks (fuzz/RomChecks.h) on its seed inputs, on images
 // whose own bytes name hostile map offsets, and on every input the fuzzer has
 // ever failed on (fuzz/regressions/), so that each stays fixed.

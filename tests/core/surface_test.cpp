@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/DIBSection.h"
 
 #include <gtest/gtest.h>

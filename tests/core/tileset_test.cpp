@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Rom.h"
 #include "tiles/Tileset.h"
 

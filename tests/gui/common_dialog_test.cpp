@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The open-file dialog call: its pure helpers, its in/out arguments through a
 // scripted dialog, and the real Qt message box and file dialog, driven from a
 // timer while they run modally.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window driven as a user drives it.
 #include "support/EditorFixture.h"
 #include "ui/frmAbout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Help and About windows: texts, layout, fonts, the emblem, and closing.
 
 #include "ui/AppFont.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor on a screen scaled by two, as on a high-DPI monitor: the window
 // keeps its layout, the map and the tileset show each pixel as a sharp 2 x 2
 // square, and a click at a device pixel lands on the cell its position

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening files that are not what a ROM should be, and starting up without a
 // usable temporary folder. Nothing may crash or read outside a file's bytes
 // (the sanitizer build checks the reading).

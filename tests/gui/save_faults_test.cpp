@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving when the ROM file has been tampered with behind the editor's back.
 // Tests run as root, so permissions cannot make writes fail: the faults are
 // made with folders, links to devices and a file size limit instead.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A started editor on a synthetic ROM file, and mouse events sent to its
 // picture boxes exactly as the toolkit would deliver them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ScriptedToolkit.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // ScriptedToolkit: answers the program's message boxes and open-file dialogs
 // from a script, in order, and logs everything shown. A box or dialog that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Synthetic ROM images and throw-away folders for tests.
 

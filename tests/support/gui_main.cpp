@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // main() of the widget tests: a QApplication on the offscreen platform, with
 // the program's font.
 #include "ui/AppFont.h"
