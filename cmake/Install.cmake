@@ -44,10 +44,7 @@ endforeach()
 add_custom_target(quill2-desktop-files ALL
   DEPENDS ${QUILL2_ICON_DIR}/scalable/apps/${QUILL2_APP_NAME}.svg ${QUILL2_MAN_FILES})
 
-if(TARGET quill2-mapeditor)
-  install(TARGETS quill2-mapeditor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-install(TARGETS quill2-maptool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quill2-mapeditor quill2-maptool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${QUILL2_PACKAGING}/${QUILL2_APP_NAME}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${QUILL2_PACKAGING}/org.quill2.mapeditor.metainfo.xml
