@@ -22,27 +22,29 @@ add_custom_command(
   DEPENDS quill2-icongen
   COMMENT "Drawing the hicolor icons")
 
-# Manual pages, compressed as Debian keeps them.
-find_program(QUILL2_GZIP gzip)
+# Manual pages and the changelog, compressed as Debian keeps them.
+find_program(QUILL2_GZIP gzip REQUIRED)
 set(QUILL2_MAN_PAGES quill2-mapeditor.1 quill2-maptool.1)
 set(QUILL2_MAN_FILES)
-foreach(page ${QUILL2_MAN_PAGES})
-  if(QUILL2_GZIP)
-    set(out ${CMAKE_BINARY_DIR}/man/${page}.gz)
-    add_custom_command(
-      OUTPUT ${out}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-      COMMAND ${QUILL2_GZIP} -9 -n -c ${QUILL2_PACKAGING}/${page} > ${out}
-      DEPENDS ${QUILL2_PACKAGING}/${page}
-      VERBATIM)
+set(QUILL2_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+foreach(source ${QUILL2_MAN_PAGES} changelog)
+  if(source STREQUAL changelog)
+    set(out ${QUILL2_CHANGELOG})
   else()
-    set(out ${QUILL2_PACKAGING}/${page})
+    set(out ${CMAKE_BINARY_DIR}/man/${source}.gz)
+    list(APPEND QUILL2_MAN_FILES ${out})
   endif()
-  list(APPEND QUILL2_MAN_FILES ${out})
+  get_filename_component(out_dir ${out} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${out_dir}
+    COMMAND ${QUILL2_GZIP} -9 -n -c ${QUILL2_PACKAGING}/${source} > ${out}
+    DEPENDS ${QUILL2_PACKAGING}/${source}
+    VERBATIM)
 endforeach()
 
 add_custom_target(quill2-desktop-files ALL
-  DEPENDS ${QUILL2_ICON_DIR}/scalable/apps/${QUILL2_APP_NAME}.svg ${QUILL2_MAN_FILES})
+  DEPENDS ${QUILL2_ICON_DIR}/scalable/apps/${QUILL2_APP_NAME}.svg ${QUILL2_MAN_FILES} ${QUILL2_CHANGELOG})
 
 install(TARGETS quill2-mapeditor quill2-maptool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${QUILL2_PACKAGING}/${QUILL2_APP_NAME}.desktop
@@ -51,13 +53,17 @@ install(FILES ${QUILL2_PACKAGING}/org.quill2.mapeditor.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${QUILL2_ICON_DIR} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${QUILL2_MAN_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The licence in Debian's machine-readable form, and the changelog.
+install(FILES ${QUILL2_PACKAGING}/copyright ${QUILL2_CHANGELOG}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${QUILL2_APP_NAME})
 
 # ---- Debian package ----
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${QUILL2_APP_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quill2 MapEditor developers")
-set(CPACK_PACKAGE_CONTACT "Quill2 MapEditor developers")
+set(CPACK_PACKAGE_CONTACT "Quill2 MapEditor developers <developers@quill2-mapeditor.example>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "map editor for Quillmoor 2 cartridge images")
 set(CPACK_PACKAGE_DESCRIPTION
     "A small, fast desktop map editor for the Game Boy game Quillmoor 2. It

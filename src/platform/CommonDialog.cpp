@@ -72,7 +72,7 @@ std::vector<std::string> cCommonDialog::QtNameFilters(const std::string& sConver
             const auto last = one.find_last_not_of(" \t");
             one = first == std::string::npos ? std::string() : one.substr(first, last - first + 1);
             // "*.*" stands for every file, also one without an extension.
-            if (one == "*.*") one = "*";
+            if (one == "*.*") one.resize(1);  // "*"
             if (!one.empty()) {
                 if (!patterns.empty()) patterns += ' ';
                 patterns += one;
