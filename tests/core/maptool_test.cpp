@@ -1,41 +1,22 @@
 // SPDX-License-Identifier: MIT
 // The companion tool end to end, on synthetic ROM files.
 #include "map/MapGrid.h"
+#include "support/Command.h"
 #include "support/TestFiles.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/wait.h>
 
 using namespace q2;
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out, err;
-};
+using ToolRun = test::CommandRun;
 
 ToolRun Tool(const std::string& args) {
-    const char* tool = QUILL2_MAPTOOL;  // the tool under test, named by the build
-    test::TempDir dir;
-    const std::string errFile = dir.File("err");
-    const std::string command = std::string(tool) + " " + args + " 2>" + errFile;
-    ToolRun run{};
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const RomImage err = test::ReadFile(errFile);
-    run.err.assign(err.begin(), err.end());
-    return run;
+    return test::RunCommand(std::string(QUILL2_MAPTOOL) + " " + args);  // the tool under test, named by the build
 }
 
 // The map as the game's bytes describe it, decoded here independently.
