@@ -90,6 +90,13 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
         "render " + dir.Path().string() + " 0 " + out,  // a folder
         "render " + rom + " 0 " + dir.File("no/such/dir.png"),
         "demo-rom",
+        "export " + rom + " 0",
+        "export " + rom + " 0 " + dir.File("m.txt"),  // no Tiled format by that name
+        "export " + rom + " --all",
+        "export " + rom + " 0 " + dir.File("no/such/m.tmx"),
+        "import " + rom + " 0",
+        "import " + rom + " 0 " + dir.File("m.tmx") + " extra",
+        "import " + rom + " 0 " + dir.File("m.png"),
     };
     for (const std::string& args : failing) {
         const ToolRun run = Tool(args);
@@ -117,7 +124,7 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
 
     run = Tool("--help");
     EXPECT_EQ(run.code, 0);
-    for (const char* command : {"list", "render", "tileset", "demo-rom", "--scale"})
+    for (const char* command : {"list", "render", "tileset", "demo-rom", "export", "import", "--all", "--dry-run", "--scale"})
         EXPECT_NE(run.out.find(command), std::string::npos) << command;
 }
 
