@@ -247,16 +247,24 @@ void XmlRoot(QXmlStreamReader& xml, const std::string& file, const char* root) {
                xml.name().toString().toStdString() + ">)");
 }
 
+// A tileset's fields in either format: field(key, what) gives a key's value
+// as Number or JsonNumber reads it, text(key) as text.
+template <typename Field, typename Text>
+void TilesetFields(TilesetInfo& tileset, Field field, Text text) {
+    tileset.name = text("name");
+    tileset.source = text("source");
+    tileset.firstGid = field("firstgid", "tileset first gid");
+    tileset.tileWidth = field("tilewidth", "tileset tile width");
+    tileset.tileHeight = field("tileheight", "tileset tile height");
+    tileset.tileCount = field("tilecount", "tileset tile count");
+    tileset.columns = field("columns", "tileset columns");
+}
+
 void XmlTilesetAttributes(const QXmlStreamReader& xml, TilesetInfo& tileset) {
     const QXmlStreamAttributes a = xml.attributes();
-    const std::string& f = tileset.file;
-    tileset.name = a.value("name").toString().toStdString();
-    tileset.source = a.value("source").toString().toStdString();
-    tileset.firstGid = Number(a.value("firstgid"), f, "tileset first gid");
-    tileset.tileWidth = Number(a.value("tilewidth"), f, "tileset tile width");
-    tileset.tileHeight = Number(a.value("tileheight"), f, "tileset tile height");
-    tileset.tileCount = Number(a.value("tilecount"), f, "tileset tile count");
-    tileset.columns = Number(a.value("columns"), f, "tileset columns");
+    TilesetFields(
+        tileset, [&](const char* key, const char* what) { return Number(a.value(key), tileset.file, what); },
+        [&](const char* key) { return a.value(key).toString().toStdString(); });
 }
 
 void XmlData(QXmlStreamReader& xml, LayerInfo& layer, size_t cells, const std::string& file) {
@@ -351,14 +359,9 @@ QJsonObject JsonRoot(const QByteArray& contents, const std::string& file) {
 }
 
 void JsonTileset(const QJsonObject& t, TilesetInfo& tileset) {
-    const std::string& f = tileset.file;
-    tileset.name = t.value("name").toString().toStdString();
-    tileset.source = t.value("source").toString().toStdString();
-    tileset.firstGid = JsonNumber(t.value("firstgid"), f, "tileset first gid");
-    tileset.tileWidth = JsonNumber(t.value("tilewidth"), f, "tileset tile width");
-    tileset.tileHeight = JsonNumber(t.value("tileheight"), f, "tileset tile height");
-    tileset.tileCount = JsonNumber(t.value("tilecount"), f, "tileset tile count");
-    tileset.columns = JsonNumber(t.value("columns"), f, "tileset columns");
+    TilesetFields(
+        tileset, [&](const char* key, const char* what) { return JsonNumber(t.value(key), tileset.file, what); },
+        [&](const char* key) { return t.value(key).toString().toStdString(); });
 }
 
 void JsonLayers(const QJsonArray& layers, const std::string& file, size_t cells, MapInfo& map) {
