@@ -193,7 +193,15 @@ struct MapInfo {
     std::optional<std::string> romTitle;
 };
 
-std::string Quoted(const std::string& name) { return "'" + name + "'"; }
+// Text taken from a file as a message shows it: on one line, cut short.
+std::string Shown(QStringView text) {
+    QString shown = text.left(40).toString();
+    for (QChar& c : shown)
+        if (!c.isPrint()) c = u'?';
+    return shown.toStdString() + (text.size() > 40 ? "..." : "");
+}
+
+std::string Quoted(const std::string& name) { return "'" + Shown(Q(name)) + "'"; }
 
 // Cell i of the layer data, in reading order.
 std::string Cell(size_t i) {
@@ -212,7 +220,7 @@ long long Number(QStringView text, const std::string& file, const std::string& w
     if (text.trimmed().isEmpty()) return 0;
     bool ok = false;
     const long long value = text.trimmed().toLongLong(&ok);
-    if (!ok) Refuse(file + ": " + what + " '" + text.toString().toStdString() + "' is not a whole number");
+    if (!ok) Refuse(file + ": " + what + " '" + Shown(text) + "' is not a whole number");
     return value;
 }
 
@@ -244,7 +252,7 @@ void XmlRoot(QXmlStreamReader& xml, const std::string& file, const char* root) {
     if (!xml.isStartElement()) Refuse(file + ": holds no XML element");
     if (xml.name() != QLatin1String(root))
         Refuse(file + ": not a Tiled " + (std::string(root) == "map" ? "map" : "tileset") + " (its root element is <" +
-               xml.name().toString().toStdString() + ">)");
+               Shown(xml.name()) + ">)");
 }
 
 // A tileset's fields in either format: field(key, what) gives a key's value
@@ -283,7 +291,7 @@ void XmlData(QXmlStreamReader& xml, LayerInfo& layer, size_t cells, const std::s
                 const uint32_t value = gid.isEmpty() ? 0 : gid.toUInt(&ok);
                 if (!ok)
                     Refuse(file + ": layer " + Quoted(layer.name) + ", " + Cell(layer.listedCount) + ": '" +
-                           gid.left(20).toString().toStdString() + "' is not a gid");
+                           Shown(gid) + "' is not a gid");
                 ListGid(layer, value, cells + 1);
             }
             xml.skipCurrentElement();
@@ -404,7 +412,7 @@ void JsonLayers(const QJsonArray& layers, const std::string& file, size_t cells,
 void ReadJson(const QByteArray& contents, const std::string& file, size_t cells, MapInfo& map) {
     const QJsonObject m = JsonRoot(contents, file);
     if (m.contains("type") && m.value("type").toString() != QLatin1String("map"))
-        Refuse(file + ": not a Tiled map (its type is '" + m.value("type").toString().toStdString() + "')");
+        Refuse(file + ": not a Tiled map (its type is '" + Shown(m.value("type").toString()) + "')");
     map.orientation = m.value("orientation").toString().toStdString();
     map.infinite = m.value("infinite").toBool();
     map.width = JsonNumber(m.value("width"), file, "map width");
@@ -492,7 +500,7 @@ std::vector<uint32_t> ParseCsv(const QByteArray& text, size_t cells, const std::
             value = value * 10 + uint64_t(text[i] - '0');
         }
         if (!ok || value > 0xFFFFFFFFu)
-            Refuse(where + ", " + Cell(count) + ": '" + text.mid(a, std::min<qsizetype>(b - a, 20)).toStdString() +
+            Refuse(where + ", " + Cell(count) + ": '" + Shown(QString::fromUtf8(text.mid(a, b - a))) +
                    "' is not a gid");
         if (count < cells) gids.push_back(uint32_t(value));
         ++count;
@@ -547,16 +555,18 @@ QByteArray Unzstd(const QByteArray& in, size_t want, const std::string& where) {
 }
 
 std::vector<uint32_t> DecodeBase64(const LayerInfo& layer, size_t cells, const std::string& where) {
+    const std::string& compression = layer.compression;
+    if (!compression.empty() && compression != "zlib" && compression != "gzip" && compression != "zstd")
+        Refuse(where + ": unknown compression " + Quoted(compression) + " (zlib, gzip and zstd are read)");
     QByteArray text = layer.text;
     text.removeIf([](char c) { return IsSpace(c); });
     auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded) Refuse(where + ": data is not valid base64");
     const size_t want = cells * 4;
     QByteArray bytes;
-    if (layer.compression.empty()) bytes = std::move(decoded.decoded);
-    else if (layer.compression == "zlib" || layer.compression == "gzip") bytes = Inflate(*decoded, want, where);
-    else if (layer.compression == "zstd") bytes = Unzstd(*decoded, want, where);
-    else Refuse(where + ": unknown compression '" + layer.compression + "' (zlib, gzip and zstd are read)");
+    if (compression.empty()) bytes = std::move(decoded.decoded);
+    else if (compression == "zstd") bytes = Unzstd(*decoded, want, where);
+    else bytes = Inflate(*decoded, want, where);
     if (size_t(bytes.size()) != want)
         Refuse(where + ": data decodes to " + (size_t(bytes.size()) > want ? "more than " + std::to_string(want)
                                                                              : std::to_string(bytes.size())) +
@@ -578,7 +588,7 @@ std::vector<uint32_t> LayerGids(const LayerInfo& layer, size_t cells, const std:
     if (layer.encoding == "csv") return ParseCsv(layer.text, cells, where);
     if (layer.encoding == "base64") return DecodeBase64(layer, cells, where);
     if (layer.encoding.empty()) return ParseCsv(QByteArray(), cells, where);  // no tile elements at all
-    Refuse(where + ": unknown data encoding '" + layer.encoding + "' (csv and base64 are read)");
+    Refuse(where + ": unknown data encoding " + Quoted(layer.encoding) + " (csv and base64 are read)");
 }
 
 // ---- the checks ----
@@ -587,7 +597,7 @@ std::string Size(long long w, long long h) { return std::to_string(w) + " x " + 
 
 MapGrid CheckedGrid(MapInfo& map, const std::string& file, int rows) {
     if (map.orientation != "orthogonal")
-        Refuse(file + ": the map is " + (map.orientation.empty() ? "of no orientation" : map.orientation) +
+        Refuse(file + ": the map is " + (map.orientation.empty() ? "of no orientation" : Shown(Q(map.orientation))) +
                "; only orthogonal maps can be imported");
     if (map.infinite) Refuse(file + ": the map is infinite; only finite maps can be imported");
     if (map.tileWidth != kTileSize || map.tileHeight != kTileSize)

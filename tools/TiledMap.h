@@ -61,11 +61,9 @@ struct ReadResult {
     std::optional<std::string> romTitle;  // recorded ROM title, if any
 };
 
-// Largest map or tileset file read; anything larger is refused unread.
-constexpr int64_t kMaxMapFileSize = 8 * 1024 * 1024;
-
 // Reads the map file at path, of the format its name asks for, as a map of
-// 32 x rows cells; an external tileset is read from beside it.
+// 32 x rows cells; an external tileset is read from beside it. Files are read
+// as the ROM is, so one over 8 MiB is refused unread.
 ReadResult ReadMapFile(const std::string& path, int rows);
 
 // The same for a map file's contents already in memory; path names the file
