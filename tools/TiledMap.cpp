@@ -346,7 +346,7 @@ void ReadTmx(const QByteArray& contents, const std::string& file, size_t cells, 
             const QString value = pa.hasAttribute("value") ? pa.value("value").toString()
                                                      : xml.readElementText(QXmlStreamReader::SkipChildElements);
             if (pa.value("name") == QLatin1String(kIndexProperty)) map.index = IndexProperty(value);
-            if (pa.value("name") == QLatin1String(kTitleProperty)) map.romTitle = value.toStdString();
+            if (pa.value("name") == QLatin1String(kTitleProperty)) map.romTitle = Shown(value);
         } else if (name != QLatin1String("properties")) {
             xml.skipCurrentElement();  // object groups, image layers, editor settings, ...
         }
@@ -431,7 +431,7 @@ void ReadJson(const QByteArray& contents, const std::string& file, size_t cells,
         const QJsonValue v = p.value("value");
         const QString text = v.isDouble() ? QString::number(v.toDouble()) : v.toString();
         if (p.value("name") == QLatin1String(kIndexProperty)) map.index = IndexProperty(text);
-        if (p.value("name") == QLatin1String(kTitleProperty)) map.romTitle = text.toStdString();
+        if (p.value("name") == QLatin1String(kTitleProperty)) map.romTitle = Shown(text);
     }
 }
 
@@ -440,7 +440,8 @@ void ReadJson(const QByteArray& contents, const std::string& file, size_t cells,
 QByteArray ReadWhole(const std::string& path) {
     RomReadResult file = ReadRomFile(path);  // the same careful whole-file read as the ROM's
     switch (file.status) {
-    case RomReadStatus::Ok: return QByteArray(reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
+    case RomReadStatus::Ok:
+        return QByteArray(reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
     case RomReadStatus::Missing: Refuse(path + ": no such file");
     case RomReadStatus::NotAFile: Refuse(path + " is not a file");
     case RomReadStatus::TooLarge: Refuse(path + " is larger than any map file can be (8 MiB)");

@@ -58,7 +58,7 @@ struct ReadResult {
     std::string error;    // one line naming the file and, where it applies, the layer and cell
     MapGrid grid;         // 32 x rows, when ok
     std::optional<int> index;          // recorded catalogue index, if any
-    std::optional<std::string> romTitle;  // recorded ROM title, if any
+    std::optional<std::string> romTitle;  // recorded ROM title, if any, on one line
 };
 
 // Reads the map file at path, of the format its name asks for, as a map of

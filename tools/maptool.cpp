@@ -181,7 +181,6 @@ int DemoRom(const std::vector<std::string>& args) {
     return 0;
 }
 
-
 // A whole file written under a temporary name and then put in place, so
 // that a failed write leaves no half-written file.
 void SaveFile(const std::string& path, const QByteArray& bytes) {
@@ -225,9 +224,8 @@ int Export(const std::vector<std::string>& args) {
         const QString folder = QString::fromStdString(args[3]);
         if (!QDir().mkpath(folder)) throw Failure{"cannot make the folder " + args[3]};
         for (int i = 0; i < int(catalogue.entries.size()); ++i) {
-            const std::string out =
-                QDir(folder).filePath(QString::fromStdString(q2::tiled::MapFileStem(i, catalogue.names[size_t(i)]) + ".tmx"))
-                    .toStdString();
+            const std::string name = q2::tiled::MapFileStem(i, catalogue.names[size_t(i)]) + ".tmx";
+            const std::string out = QDir(folder).filePath(QString::fromStdString(name)).toStdString();
             ExportMap(rom, catalogue, i, out, q2::tiled::Format::Tmx, images);
             std::cout << out << '\n';
         }
@@ -290,6 +288,7 @@ int Import(const std::vector<std::string>& args) {
     }
     return 0;
 }
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -130,7 +130,8 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
 
     run = Tool("--help");
     EXPECT_EQ(run.code, 0);
-    for (const char* command : {"list", "render", "tileset", "demo-rom", "export", "import", "--all", "--dry-run", "--scale"})
+    for (const char* command :
+         {"list", "render", "tileset", "demo-rom", "export", "import", "--all", "--dry-run", "--scale"})
         EXPECT_NE(run.out.find(command), std::string::npos) << command;
 }
 

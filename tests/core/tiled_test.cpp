@@ -28,7 +28,8 @@ test::CommandRun Tool(const std::string& args) { return test::RunCommand(std::st
 // Tiled's programs, with their settings kept in folder.
 test::CommandRun Tiled(const std::string& args, const test::TempDir& folder) {
     const std::string home = folder.Path().string();
-    return test::RunCommand("XDG_CONFIG_HOME=" + home + " XDG_RUNTIME_DIR=" + home + " QT_QPA_PLATFORM=offscreen " + args);
+    return test::RunCommand("XDG_CONFIG_HOME=" + home + " XDG_RUNTIME_DIR=" + home + " QT_QPA_PLATFORM=offscreen " +
+                            args);
 }
 
 // True when Tiled's programs can be run. Without them the checks against
@@ -45,7 +46,9 @@ std::string Text(const std::string& path) {
     const RomImage bytes = test::ReadFile(path);
     return {bytes.begin(), bytes.end()};
 }
-void Save(const std::string& path, const std::string& text) { test::WriteFile(path, RomImage(text.begin(), text.end())); }
+void Save(const std::string& path, const std::string& text) {
+    test::WriteFile(path, RomImage(text.begin(), text.end()));
+}
 
 // text with the first match of pattern replaced; a pattern that matches nothing fails the test.
 std::string Edit(const std::string& text, const std::string& pattern, const std::string& with) {
@@ -214,7 +217,8 @@ TEST(TiledImport, ReadsEveryEncodingAsTiledWritesIt) {
         for (const char* format : {"tmx", "json"}) {
             if (!UseTiled()) break;
             paths.push_back(e.dir.File("tiled-" + name + "." + format));
-            EXPECT_EQ(Tiled(std::string("tiled --export-map ") + format + " " + paths[0] + " " + paths.back(), e.dir).code, 0);
+            const std::string command = std::string("tiled --export-map ") + format + " " + paths[0];
+            EXPECT_EQ(Tiled(command + " " + paths.back(), e.dir).code, 0) << command;
         }
         for (const std::string& path : paths) {
             const tiled::ReadResult read = tiled::ReadMapFile(path, kSubMapRows);
