@@ -68,6 +68,7 @@ const std::vector<CaseTarget>& SuiteTargets() {
         const std::string write = "Floor/Write/RomFile";
         const std::string writeSync = "Floor/WriteAndSync/RomFile";
         const std::string writeMemory = "Floor/Write/RomFileInMemory";
+        const std::string readTmx = "Floor/Read/TmxFile32Rows";
         CaseTarget save = ratio("SaveMap/EncodeAndWrite", write, 3);
         save.waiver = "the save flushes the file to the disk (fsync), the floor does not; see the in-memory pair";
         // Cases that need a file system in memory, which not every machine has.
@@ -100,6 +101,9 @@ const std::vector<CaseTarget>& SuiteTargets() {
             ratio("SaveMap/EncodeAndWrite", writeSync, 0),
             optional(floorCase(writeMemory)),
             optional(ratio("SaveMap/EncodeAndWriteInMemory", writeMemory, 3)),
+            floorCase(readTmx),
+            time("Import/Tmx32Rows", 1 * kMilli),
+            ratio("Import/Tmx32Rows", readTmx, 0),
             time("Startup/InProcess", 60 * kMilli),
             time("Startup/NewProcess", 60 * kMilli),
             memory,

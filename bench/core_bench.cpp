@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The map's own work: decoding tiles, decoding and drawing a map, encoding and
-// writing it back, each beside the plain copy or write of the same bytes.
+// writing it back, importing it from a Tiled map file, each beside the plain
+// copy, write or read of the same bytes.
 
 #include "BenchSupport.h"
 
+#include "TiledMap.h"
 #include "map/MapGrid.h"
 #include "tiles/Tileset.h"
+
+#include <QFile>
 
 #include <cstring>
 #include <fcntl.h>
@@ -118,6 +122,50 @@ void SaveCase(benchmark::State& state, bool inMemory) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(DemoRom().size()));
 }
 
+// The main map of the demo ROM as a Tiled map file in the work folder, as
+// export writes it; empty when it cannot be written.
+const std::string& TmxFile() {
+    static const std::string path = [] {
+        const MapEntry entry = ParseMapCatalogue(MAP_NAMES()).entries.at(kMainMap);
+        MapGrid grid;
+        DecodeMap(DemoRom(), entry.MapOffset, entry.IsSubMap, grid);
+        const QByteArray tmx = tiled::WriteMap(tiled::Format::Tmx, grid, {kMainMap, "Overworld [1/4]", entry.MapOffset,
+                                                                          tiled::RomTitle(DemoRom())},
+                                               tiled::TilesetImageName(entry));
+        const std::string file = WorkFolder() + "/map.tmx";
+        QFile out(QString::fromStdString(file));
+        return out.open(QIODevice::WriteOnly) && out.write(tmx) == tmx.size() && out.flush() ? file : std::string();
+    }();
+    return path;
+}
+
+// The floor of an import: the file read whole, with the reader import uses.
+void ReadFloor(benchmark::State& state) {
+    for (auto _ : state) {
+        const RomReadResult file = ReadRomFile(TmxFile());
+        if (!file.ok()) {
+            state.SkipWithError("cannot read the map file");
+            return;
+        }
+        benchmark::DoNotOptimize(file.bytes.data());
+    }
+}
+
+// The import of a map: the file read, parsed and checked, the cells put into
+// a ROM image in memory.
+void ImportCase(benchmark::State& state) {
+    const MapEntry entry = ParseMapCatalogue(MAP_NAMES()).entries.at(kMainMap);
+    RomImage rom = DemoRom();
+    for (auto _ : state) {
+        const tiled::ReadResult map = tiled::ReadMapFile(TmxFile(), MapRows(entry.IsSubMap));
+        if (!map.ok || !EncodeMap(map.grid, entry.MapOffset, rom)) {
+            state.SkipWithError(("the map was not imported: " + map.error).c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(rom.data());
+    }
+}
+
 } // namespace
 
 void RegisterCoreBenchmarks(bool smoke) {
@@ -136,6 +184,8 @@ void RegisterCoreBenchmarks(bool smoke) {
         Tune(RegisterBenchmark("Floor/Write/RomFileInMemory", WriteFloor, true, false), smoke);
         Tune(RegisterBenchmark("SaveMap/EncodeAndWriteInMemory", SaveCase, true), smoke);
     }
+    Tune(RegisterBenchmark("Floor/Read/TmxFile32Rows", ReadFloor), smoke);
+    Tune(RegisterBenchmark("Import/Tmx32Rows", ImportCase), smoke);
 }
 
 } // namespace q2::bench

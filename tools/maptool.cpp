@@ -8,12 +8,18 @@
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
 #include "tiles/Tileset.h"
+#include "TiledMap.h"
 
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,9 +36,21 @@ constexpr char kUsage[] =
     "  tileset ROM INDEX OUT.png [--scale N]\n"
     "                                       Draw the 128 x 128 tileset of map INDEX.\n"
     "  demo-rom OUT.gb                      Write a demo ROM image to try the editor with.\n"
+    "  export ROM INDEX OUT                 Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
+    "                                       OUT.tmj / OUT.json (JSON), with its tileset image\n"
+    "                                       (tiles-FIRST-LAST.png) beside it.\n"
+    "  export ROM --all OUTDIR              Write every map as OUTDIR/NN-Name.tmx, each\n"
+    "                                       tileset image once; prints the map files.\n"
+    "  import ROM INDEX IN [--dry-run]      Put the cells of Tiled map IN (.tmx, .tmj or\n"
+    "                                       .json) into map INDEX of ROM and print how many\n"
+    "                                       changed; only that map's bytes are written.\n"
+    "                                       --dry-run: count them, write nothing.\n"
     "  --help                               Show this text.\n"
     "\n"
     "N is a whole number from 1 to 16 (default 1); scaling keeps square pixels.\n"
+    "A Tiled map to import is 32 cells wide and 32 (20 for a sub-map) high, of\n"
+    "8 x 8 tiles, with one tile layer and one tileset of 256 tiles in 16 columns,\n"
+    "no empty, flipped or rotated cells; anything else is refused, ROM untouched.\n"
     "Exit code 0 on success; otherwise a message on standard error and code 1\n"
     "(2 for wrong usage).\n";
 
@@ -69,6 +87,38 @@ std::string Hex(int32_t value) {
     return buffer;
 }
 
+int ParseIndex(const std::string& text, const q2::MapCatalogue& catalogue) {
+    return ParseNumber(text, 0, int(catalogue.entries.size()) - 1, "map index");
+}
+
+std::string MapLabel(const q2::MapCatalogue& catalogue, int index) {
+    return "map " + std::to_string(index) + " (" + catalogue.names[size_t(index)] + ")";
+}
+
+// The ROM file as it is on disk now, with a warning when it does not look
+// like the game's.
+q2::RomImage ReadRom(const std::string& path) {
+    q2::RomReadResult rom = q2::ReadRomFile(path);
+    if (!rom.ok()) throw Failure{rom.message};
+    if (!q2::IsExpectedRom(rom.bytes))
+        std::cerr << "quill2-maptool: warning: " << path << " may not be a Quillmoor 2 ROM (size or title differs)\n";
+    return std::move(rom.bytes);
+}
+
+// Catalogue entry index, refused when its map or tiles do not all lie in rom.
+const q2::MapEntry& FittingEntry(const q2::MapCatalogue& catalogue, int index, const q2::RomImage& rom) {
+    const q2::MapEntry& entry = catalogue.entries[size_t(index)];
+    if (!q2::MapEntryFits(entry, rom.size())) throw Failure{MapLabel(catalogue, index) + " lies outside the file"};
+    return entry;
+}
+
+// Every write of a ROM file goes through here: the whole image over the
+// start of the file, read back and compared.
+void WriteRom(const std::string& path, const q2::RomImage& image) {
+    std::string error;
+    if (!q2::WriteRomFile(path, image, error)) throw Failure{error};
+}
+
 int List(const std::vector<std::string>& args) {
     if (args.size() != 1) throw UsageError{"list takes no arguments"};
     const q2::MapCatalogue catalogue = Catalogue();
@@ -102,26 +152,18 @@ int Draw(const std::vector<std::string>& args, bool wholeMap) {
     }
     if (positional.size() != 3) throw UsageError{args[0] + " takes ROM INDEX OUT.png [--scale N]"};
     const q2::MapCatalogue catalogue = Catalogue();
-    const int index = ParseNumber(positional[1], 0, int(catalogue.entries.size()) - 1, "map index");
-
-    q2::RomReadResult rom = q2::ReadRomFile(positional[0]);
-    if (!rom.ok()) throw Failure{rom.message};
-    if (!q2::IsExpectedRom(rom.bytes))
-        std::cerr << "quill2-maptool: warning: " << positional[0]
-                  << " may not be a Quillmoor 2 ROM (size or title differs)\n";
-
-    const q2::MapEntry& entry = catalogue.entries[size_t(index)];
-    const std::string where = "map " + std::to_string(index) + " (" + catalogue.names[size_t(index)] + ")";
-    if (!q2::MapEntryFits(entry, rom.bytes.size())) throw Failure{where + " lies outside the file"};
+    const int index = ParseIndex(positional[1], catalogue);
+    const q2::RomImage rom = ReadRom(positional[0]);
+    const q2::MapEntry& entry = FittingEntry(catalogue, index, rom);
 
     q2::cDIBSection tileset;
-    q2::BuildTileset(tileset, rom.bytes, entry.TilesetFirst, entry.TilesetLast);
+    q2::BuildTileset(tileset, rom, entry.TilesetFirst, entry.TilesetLast);
     if (!wholeMap) {
         SavePng(tileset.Image(), scale, positional[2]);
         return 0;
     }
     q2::MapGrid grid;
-    q2::DecodeMap(rom.bytes, entry.MapOffset, entry.IsSubMap, grid);
+    q2::DecodeMap(rom, entry.MapOffset, entry.IsSubMap, grid);
     q2::cDIBSection map;
     map.Create(q2::kMapColumns * q2::kTileSize, grid.Rows() * q2::kTileSize);
     q2::DrawMap(grid, tileset, map);
@@ -136,6 +178,114 @@ int DemoRom(const std::vector<std::string>& args) {
     out.write(reinterpret_cast<const char*>(rom.data()), std::streamsize(rom.size()));
     out.close();
     if (!out) throw Failure{"cannot write " + args[1]};
+    return 0;
+}
+
+// A whole file written under a temporary name and then put in place, so
+// that a failed write leaves no half-written file.
+void SaveFile(const std::string& path, const QByteArray& bytes) {
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw Failure{"cannot write " + path + ": " + file.errorString().toStdString()};
+}
+
+// Map index of rom as a Tiled map at out, its tileset image beside it unless
+// that file is in images already (then it is added).
+void ExportMap(const q2::RomImage& rom, const q2::MapCatalogue& catalogue, int index, const std::string& out,
+               q2::tiled::Format format, std::set<std::string>& images) {
+    const q2::MapEntry& entry = catalogue.entries[size_t(index)];
+    const std::string imageName = q2::tiled::TilesetImageName(entry);
+    const std::string imagePath = QDir(QFileInfo(QString::fromStdString(out)).path())
+                                      .filePath(QString::fromStdString(imageName))
+                                      .toStdString();
+    if (images.insert(imagePath).second) {
+        q2::cDIBSection tileset;
+        q2::BuildTileset(tileset, rom, entry.TilesetFirst, entry.TilesetLast);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        tileset.Image().save(&buffer, "PNG");
+        SaveFile(imagePath, png);
+    }
+    q2::MapGrid grid;
+    q2::DecodeMap(rom, entry.MapOffset, entry.IsSubMap, grid);
+    const q2::tiled::Origin origin{index, catalogue.names[size_t(index)], entry.MapOffset, q2::tiled::RomTitle(rom)};
+    SaveFile(out, q2::tiled::WriteMap(format, grid, origin, imageName));
+}
+
+// export ROM INDEX OUT, or export ROM --all OUTDIR
+int Export(const std::vector<std::string>& args) {
+    if (args.size() != 4) throw UsageError{"export takes ROM INDEX OUT, or ROM --all OUTDIR"};
+    const q2::MapCatalogue catalogue = Catalogue();
+    std::set<std::string> images;
+    if (args[2] == "--all") {
+        const q2::RomImage rom = ReadRom(args[1]);
+        for (int i = 0; i < int(catalogue.entries.size()); ++i) FittingEntry(catalogue, i, rom);
+        const QString folder = QString::fromStdString(args[3]);
+        if (!QDir().mkpath(folder)) throw Failure{"cannot make the folder " + args[3]};
+        for (int i = 0; i < int(catalogue.entries.size()); ++i) {
+            const std::string name = q2::tiled::MapFileStem(i, catalogue.names[size_t(i)]) + ".tmx";
+            const std::string out = QDir(folder).filePath(QString::fromStdString(name)).toStdString();
+            ExportMap(rom, catalogue, i, out, q2::tiled::Format::Tmx, images);
+            std::cout << out << '\n';
+        }
+        return 0;
+    }
+    const int index = ParseIndex(args[2], catalogue);
+    const std::optional<q2::tiled::Format> format = q2::tiled::FormatOf(args[3]);
+    if (!format) throw UsageError{"the map file's name must end in .tmx, .tmj or .json: " + args[3]};
+    const q2::RomImage rom = ReadRom(args[1]);
+    FittingEntry(catalogue, index, rom);
+    ExportMap(rom, catalogue, index, args[3], *format, images);
+    return 0;
+}
+
+// import ROM INDEX IN [--dry-run]
+int Import(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    bool dryRun = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--dry-run") dryRun = true;
+        else positional.push_back(args[i]);
+    }
+    if (positional.size() != 3) throw UsageError{"import takes ROM INDEX IN [--dry-run]"};
+    const std::string& romPath = positional[0];
+    const std::string& in = positional[2];
+    const q2::MapCatalogue catalogue = Catalogue();
+    const int index = ParseIndex(positional[1], catalogue);
+    if (!q2::tiled::FormatOf(in)) throw UsageError{"the map file's name must end in .tmx, .tmj or .json: " + in};
+    const q2::MapEntry& entry = catalogue.entries[size_t(index)];
+    const q2::tiled::ReadResult map = q2::tiled::ReadMapFile(in, q2::MapRows(entry.IsSubMap));
+    if (!map.ok) throw Failure{map.error};
+
+    // The file as it is now, not as it was when the map was exported.
+    q2::RomImage rom = ReadRom(romPath);
+    FittingEntry(catalogue, index, rom);
+    const std::string label = MapLabel(catalogue, index);
+    if (map.index && *map.index != index) {
+        const bool known = *map.index >= 0 && *map.index < int(catalogue.entries.size());
+        std::cerr << "quill2-maptool: warning: " << in << " was exported from "
+                  << (known ? MapLabel(catalogue, *map.index) : "map " + std::to_string(*map.index))
+                  << ", not from " << label << "\n";
+    }
+    if (map.romTitle && *map.romTitle != q2::tiled::RomTitle(rom))
+        std::cerr << "quill2-maptool: warning: " << in << " was exported from a ROM titled '" << *map.romTitle
+                  << "', " << romPath << " is titled '" << q2::tiled::RomTitle(rom) << "'\n";
+
+    const q2::RomImage before = rom;
+    q2::EncodeMap(map.grid, entry.MapOffset, rom);
+    int changed = 0;
+    for (int64_t i = 0; i < q2::MapByteCount(entry.IsSubMap); ++i)
+        changed += before[size_t(entry.MapOffset + i)] != rom[size_t(entry.MapOffset + i)];
+    const std::string cells = std::to_string(changed) + (changed == 1 ? " cell" : " cells");
+    if (dryRun) {
+        std::cout << cells << " of " << label << " would change; nothing written (dry run)\n";
+    } else if (changed == 0) {
+        std::cout << "0 cells changed in " << label << "; " << romPath << " left as it was\n";
+    } else {
+        WriteRom(romPath, rom);
+        std::cout << cells << " changed in " << label << "\n";
+    }
     return 0;
 }
 
@@ -154,6 +304,8 @@ int main(int argc, char** argv) {
         if (command == "render") return Draw(args, true);
         if (command == "tileset") return Draw(args, false);
         if (command == "demo-rom") return DemoRom(args);
+        if (command == "export") return Export(args);
+        if (command == "import") return Import(args);
         throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError& e) {
         std::cerr << "quill2-maptool: " << e.message << " (see quill2-maptool --help)\n";

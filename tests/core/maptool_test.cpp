@@ -1,41 +1,22 @@
 // SPDX-License-Identifier: MIT
 // The companion tool end to end, on synthetic ROM files.
 #include "map/MapGrid.h"
+#include "support/Command.h"
 #include "support/TestFiles.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <sys/wait.h>
 
 using namespace q2;
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out, err;
-};
+using ToolRun = test::CommandRun;
 
 ToolRun Tool(const std::string& args) {
-    const char* tool = QUILL2_MAPTOOL;  // the tool under test, named by the build
-    test::TempDir dir;
-    const std::string errFile = dir.File("err");
-    const std::string command = std::string(tool) + " " + args + " 2>" + errFile;
-    ToolRun run{};
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> buffer{};
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const RomImage err = test::ReadFile(errFile);
-    run.err.assign(err.begin(), err.end());
-    return run;
+    return test::RunCommand(std::string(QUILL2_MAPTOOL) + " " + args);  // the tool under test, named by the build
 }
 
 // The map as the game's bytes describe it, decoded here independently.
@@ -88,31 +69,44 @@ TEST(MapTool, RendersEveryMapPixelForPixel) {
     const QImage scaled(QString::fromStdString(dir.File("s.png")));
     EXPECT_EQ(scaled.size(), QSize(768, 480));
     EXPECT_EQ(scaled.pixel(5, 8), Expected(rom, 0x3B000, 0x38800, 1, 2));
-    ASSERT_EQ(Tool("tileset " + dir.File("rom.gb") + " 0 " + dir.File("t.png")).code, 0);
-    EXPECT_EQ(QImage(QString::fromStdString(dir.File("t.png"))).size(), QSize(128, 128));
+    ASSERT_EQ(Tool("tileset " + dir.File("rom.gb") + " 0 " + dir.File("t.png") + " --scale 16").code, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(dir.File("t.png"))).size(), QSize(2048, 2048));
 }
 
 TEST(MapTool, ReportsBadUseAndBadFiles) {
     test::TempDir dir;
     test::WriteFile(dir.File("rom.gb"), test::PatternRom());
     const std::string rom = dir.File("rom.gb"), out = dir.File("o.png");
-    const std::string failing[] = {
-        "",                                      // no command
-        "frobnicate",                            // unknown command
-        "list extra",                            // argument count
-        "render " + rom + " 0",                  // argument count
-        "render " + rom + " 19 " + out,          // index past the catalogue
-        "render " + rom + " -1 " + out,          // negative index
-        "render " + rom + " x " + out,           // not a number
-        "render " + rom + " 0 " + out + " --scale 0",
-        "render " + dir.File("none.gb") + " 0 " + out,  // missing file
-        "render " + dir.Path().string() + " 0 " + out,  // a folder
-        "render " + rom + " 0 " + dir.File("no/such/dir.png"),
-        "demo-rom",
+    // Wrong usage exits 2, as --help says; a file that cannot be read or written exits 1.
+    const std::pair<std::string, int> failing[] = {
+        {"", 2},                                      // no command
+        {"frobnicate", 2},                            // unknown command
+        {"list extra", 2},                            // argument count
+        {"render " + rom + " 0", 2},                  // argument count
+        {"render " + rom + " 0 " + out + " extra", 2},
+        {"render " + rom + " 19 " + out, 2},          // index past the catalogue
+        {"render " + rom + " -1 " + out, 2},          // negative index
+        {"render " + rom + " x " + out, 2},           // not a number
+        {"render " + rom + " 0 " + out + " --scale 0", 2},
+        {"render " + rom + " 0 " + out + " --scale 17", 2},
+        {"render " + dir.File("none.gb") + " 0 " + out, 1},  // missing file
+        {"render " + dir.Path().string() + " 0 " + out, 1},  // a folder
+        {"render " + rom + " 0 " + dir.File("no/such/dir.png"), 1},
+        {"demo-rom", 2},
+        {"demo-rom " + dir.File("a.gb") + " " + dir.File("b.gb"), 2},
+        {"demo-rom " + dir.File("no/such/dir.gb"), 1},
+        {"demo-rom " + rom + "/below-a-file.gb", 1},
+        {"export " + rom + " 0", 2},
+        {"export " + rom + " 0 " + dir.File("m.txt"), 2},  // no Tiled format by that name
+        {"export " + rom + " --all", 2},
+        {"export " + rom + " 0 " + dir.File("no/such/m.tmx"), 1},
+        {"import " + rom + " 0", 2},
+        {"import " + rom + " 0 " + dir.File("m.tmx") + " extra", 2},
+        {"import " + rom + " 0 " + dir.File("m.png"), 2},
     };
-    for (const std::string& args : failing) {
+    for (const auto& [args, code] : failing) {
         const ToolRun run = Tool(args);
-        EXPECT_NE(run.code, 0) << args;
+        EXPECT_EQ(run.code, code) << args;
         EXPECT_FALSE(run.err.empty()) << args;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << args << ": " << run.err;
     }
@@ -136,7 +130,8 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
 
     run = Tool("--help");
     EXPECT_EQ(run.code, 0);
-    for (const char* command : {"list", "render", "tileset", "demo-rom", "--scale"})
+    for (const char* command :
+         {"list", "render", "tileset", "demo-rom", "export", "import", "--all", "--dry-run", "--scale"})
         EXPECT_NE(run.out.find(command), std::string::npos) << command;
 }
 

@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: MIT
+// Tiled map files in and out of the tool: the bad files import refuses, every
+// layer encoding it reads, and checks against Tiled itself (tiled and
+// tmxrasterizer). Those are skipped when Tiled is not installed, and fail
+// instead when QUILL2_REQUIRE_TILED is set (scripts/test.d/40-tiled).
+#include "TiledMap.h"
+#include "support/Command.h"
+#include "support/TestFiles.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <gtest/gtest.h>
+#include <zlib.h>
+#include <zstd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+
+using namespace q2;
+
+namespace {
+
+constexpr int kSubMap = 4, kSubMapOffset = 0x3B000;  // Lantern Zone, 20 rows
+
+test::CommandRun Tool(const std::string& args) { return test::RunCommand(std::string(QUILL2_MAPTOOL) + " " + args); }
+
+// Tiled's programs, with their settings kept in folder.
+test::CommandRun Tiled(const std::string& args, const test::TempDir& folder) {
+    const std::string home = folder.Path().string();
+    return test::RunCommand("XDG_CONFIG_HOME=" + home + " XDG_RUNTIME_DIR=" + home + " QT_QPA_PLATFORM=offscreen " +
+                            args);
+}
+
+// True when Tiled's programs can be run. Without them the checks against
+// Tiled are left out, or fail when QUILL2_REQUIRE_TILED is set.
+bool UseTiled() {
+    static const bool found = test::RunCommand("command -v tiled && command -v tmxrasterizer").code == 0;
+    if (!found && std::getenv("QUILL2_REQUIRE_TILED")) ADD_FAILURE() << "tiled or tmxrasterizer is not installed";
+    return found;
+}
+#define REQUIRE_TILED() \
+    if (!UseTiled()) GTEST_SKIP() << "Tiled is not installed (scripts/setup --tiled)"
+
+std::string Text(const std::string& path) {
+    const RomImage bytes = test::ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+void Save(const std::string& path, const std::string& text) {
+    test::WriteFile(path, RomImage(text.begin(), text.end()));
+}
+
+// text with the first match of pattern replaced; a pattern that matches nothing fails the test.
+std::string Edit(const std::string& text, const std::string& pattern, const std::string& with) {
+    std::smatch match;
+    if (!std::regex_search(text, match, std::regex(pattern))) {
+        ADD_FAILURE() << "nothing matches " << pattern;
+        return text;
+    }
+    return match.prefix().str() + with + match.suffix().str();
+}
+
+// The map's cells as gids, worked out here from the bytes: tile b XOR 0x80, plus one.
+std::vector<uint32_t> Gids(const RomImage& rom, int offset, int rows) {
+    std::vector<uint32_t> gids;
+    for (int i = 0; i < 32 * rows; ++i) gids.push_back((rom[size_t(offset + i)] ^ 0x80u) + 1);
+    return gids;
+}
+
+std::string Csv(const std::vector<uint32_t>& gids) {
+    std::string csv;
+    for (uint32_t gid : gids) csv += (csv.empty() ? "" : ",") + std::to_string(gid);
+    return csv;
+}
+
+std::string Deflate(const std::string& raw, bool gzip) {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, gzip ? 16 + MAX_WBITS : MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, uLong(raw.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+    z.avail_in = uInt(raw.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// A <data> element holding gids in one of the encodings Tiled writes.
+std::string Data(const std::string& encoding, const std::vector<uint32_t>& gids) {
+    if (encoding == "csv") return "<data encoding=\"csv\">\n" + Csv(gids) + "\n</data>";
+    if (encoding == "xml") {
+        std::string tiles;
+        for (uint32_t gid : gids) tiles += "<tile gid=\"" + std::to_string(gid) + "\"/>";
+        return "<data>" + tiles + "</data>";
+    }
+    std::string raw;
+    for (uint32_t gid : gids)
+        for (int shift = 0; shift < 32; shift += 8) raw += char(gid >> shift);
+    if (encoding == "zlib" || encoding == "gzip") raw = Deflate(raw, encoding == "gzip");
+    if (encoding == "zstd") {
+        std::string packed(ZSTD_compressBound(raw.size()), '\0');
+        packed.resize(ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), 3));
+        raw = packed;
+    }
+    const std::string compression = encoding == "base64" ? "" : " compression=\"" + encoding + "\"";
+    return "<data encoding=\"base64\"" + compression + ">" + QByteArray::fromStdString(raw).toBase64().toStdString() +
+           "</data>";
+}
+
+const char kData[] = "<data[\\s\\S]*</data>";
+const char kTileset[] = "<tileset[\\s\\S]*</tileset>";
+
+// A pattern ROM with the sub-map exported as base.tmx and base.tmj.
+struct Exported {
+    test::TempDir dir;
+    RomImage rom = test::PatternRom();
+    std::string romPath = dir.File("rom.gb");
+    std::vector<uint32_t> gids = Gids(rom, kSubMapOffset, kSubMapRows);
+    std::string tmx, json;
+    Exported() {
+        test::WriteFile(romPath, rom);
+        EXPECT_EQ(Tool("export " + romPath + " 4 " + dir.File("base.tmx")).code, 0);
+        EXPECT_EQ(Tool("export " + romPath + " 4 " + dir.File("base.tmj")).code, 0);
+        tmx = Text(dir.File("base.tmx"));
+        json = Text(dir.File("base.tmj"));
+    }
+    std::string WithGid(size_t cell, uint32_t gid) const {
+        std::vector<uint32_t> edited = gids;
+        edited[cell] = gid;
+        return Edit(tmx, kData, Data("csv", edited));
+    }
+};
+
+} // namespace
+
+TEST(TiledImport, RefusesBadFilesAndLeavesTheRomAlone) {
+    const Exported e;
+    std::vector<uint32_t> longer = e.gids, shorter = e.gids;
+    longer.push_back(1);
+    shorter.pop_back();
+    const struct {
+        std::string name, text, says;
+    } bad[] = {
+        {"iso.tmx", Edit(e.tmx, "orthogonal", "isometric"), "isometric; only orthogonal"},
+        {"infinite.tmx", Edit(e.tmx, "infinite=\"0\"", "infinite=\"1\""), "infinite"},
+        {"chunks.tmx", Edit(e.tmx, kData, "<data encoding=\"csv\"><chunk x=\"0\" y=\"0\">1</chunk></data>"), "chunks"},
+        {"nolayer.tmx", Edit(e.tmx, "<layer[\\s\\S]*</layer>", ""), "0 tile layers"},
+        {"twolayers.tmx", Edit(e.tmx, "</layer>", "</layer><group><layer name=\"b\"/></group>"), "2 tile layers"},
+        {"wide.tmx", Edit(e.tmx, "width=\"32\"", "width=\"33\""), "33 x 20 cells, expected 32 x 20"},
+        {"tall.tmx", Edit(e.tmx, "height=\"20\"", "height=\"32\""), "32 x 32 cells, expected 32 x 20"},
+        {"huge.tmx", Edit(e.tmx, "width=\"32\" height=\"20\"", "width=\"2000000000\" height=\"2000000000\""),
+         "2000000000 x 2000000000 cells"},
+        {"tiles16.tmx", Edit(e.tmx, "tilewidth=\"8\" tileheight=\"8\"", "tilewidth=\"16\" tileheight=\"16\""),
+         "16 x 16 pixels"},
+        {"twosets.tmx", Edit(e.tmx, "<tileset", "<tileset firstgid=\"257\" source=\"x.tsx\"/><tileset"), "2 tilesets"},
+        {"count.tmx", Edit(e.tmx, "tilecount=\"256\"", "tilecount=\"128\""), "128 tiles in 16 columns"},
+        {"columns.tmx", Edit(e.tmx, "columns=\"16\"", "columns=\"8\""), "256 tiles in 8 columns"},
+        {"nosource.tmx", Edit(e.tmx, kTileset, "<tileset firstgid=\"1\" source=\"none.tsx\"/>"), "none.tsx: no such"},
+        {"empty.tmx", e.WithGid(33, 0), "layer 'Map', cell (1, 1): the cell is empty"},
+        {"past.tmx", e.WithGid(639, 257), "layer 'Map', cell (31, 19): gid 257"},
+        {"flipped.tmx", e.WithGid(2, 0x80000001), "layer 'Map', cell (2, 0): the tile is flipped or rotated"},
+        {"rotated.tmx", e.WithGid(3, 0x20000001), "layer 'Map', cell (3, 0): the tile is flipped or rotated"},
+        {"broken.tmx", Edit(e.tmx, "</map>", ""), "not well-formed XML"},
+        {"short.tmx", Edit(e.tmx, kData, Data("base64", shorter)), "decodes to 2556 bytes, expected 2560"},
+        {"bomb.tmx", Edit(e.tmx, kData, Data("zlib", std::vector<uint32_t>(1 << 20, 1))), "more than 2560 bytes"},
+        {"damaged.tmx", Edit(e.tmx, kData, "<data encoding=\"base64\" compression=\"zlib\">AAAAAAAA</data>"),
+         "damaged"},
+        {"long.tmx", Edit(e.tmx, kData, Data("csv", longer)), "more than 640 cells"},
+        {"broken.tmj", e.json.substr(0, e.json.size() / 2), "not valid JSON"},
+        {"notgid.tmj", Edit(e.json, "\"data\": \\[", "\"data\": [\"7\","), "layer 'Map', data item 0 is not a gid"},
+        {"long.tmj", Edit(e.json, "\"data\": \\[", "\"data\": [1,"), "holds 641 cells, expected 640"},
+        {"infinite.tmj", Edit(e.json, "\"infinite\": false", "\"infinite\": true"), "infinite"},
+    };
+    for (const auto& b : bad) {
+        const std::string path = e.dir.File(b.name);
+        Save(path, b.text);
+        const test::CommandRun run = Tool("import " + e.romPath + " 4 " + path);
+        EXPECT_EQ(run.code, 1) << b.name;
+        EXPECT_EQ(run.err.rfind("quill2-maptool: " + path, 0), 0u) << b.name << ": " << run.err;
+        EXPECT_NE(run.err.find(b.says), std::string::npos) << b.name << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << b.name << ": " << run.err;
+        EXPECT_EQ(test::ReadFile(e.romPath), e.rom) << b.name;
+    }
+
+    // Another entry's or another ROM's map: warned about, not refused.
+    Save(e.dir.File("other.tmx"), Edit(Edit(e.tmx, "int\" value=\"4\"", "int\" value=\"5\""),
+                                       "romTitle\" value=\"[^\"]*\"", "romTitle\" value=\"OTHER\""));
+    const test::CommandRun run = Tool("import " + e.romPath + " 4 " + e.dir.File("other.tmx") + " --dry-run");
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.err.find("exported from map 5 (Orchard Zone), not from map 4 (Lantern Zone)"), std::string::npos);
+    EXPECT_NE(run.err.find("a ROM titled 'OTHER'"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("0 cells of map 4"), std::string::npos) << run.out;
+}
+
+// Each layer encoding, and the tileset in a file of its own, read as written
+// here and, with Tiled at hand, as Tiled writes the same map as .tmx and .json.
+TEST(TiledImport, ReadsEveryEncodingAsTiledWritesIt) {
+    const Exported e;
+    MapGrid expected;
+    ASSERT_TRUE(DecodeMap(e.rom, kSubMapOffset, true, expected));
+    const std::string size = "tilewidth=\"8\" tileheight=\"8\" tilecount=\"256\" columns=\"16\"";
+    const std::string image = "<image source=\"tiles-38800-397FF.png\" width=\"128\" height=\"128\"/>";
+    Save(e.dir.File("t.tsx"), "<?xml version=\"1.0\"?><tileset name=\"t\" " + size + ">" + image + "</tileset>");
+    Save(e.dir.File("t.tsj"), R"({"name":"t","tilewidth":8,"tileheight":8,"tilecount":256,"columns":16,)"
+                              R"("image":"tiles-38800-397FF.png","imagewidth":128,"imageheight":128})");
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const char* encoding : {"csv", "xml", "base64", "zlib", "gzip", "zstd"})
+        files.emplace_back(std::string(encoding) + ".tmx", Edit(e.tmx, kData, Data(encoding, e.gids)));
+    for (const char* tileset : {"t.tsx", "t.tsj"})
+        files.emplace_back(std::string("external-") + tileset + ".tmx",
+                           Edit(e.tmx, kTileset, std::string("<tileset firstgid=\"1\" source=\"") + tileset + "\"/>"));
+    for (const auto& [name, text] : files) {
+        std::vector<std::string> paths{e.dir.File(name)};
+        Save(paths[0], text);
+        for (const char* format : {"tmx", "json"}) {
+            if (!UseTiled()) break;
+            paths.push_back(e.dir.File("tiled-" + name + "." + format));
+            const std::string command = std::string("tiled --export-map ") + format + " " + paths[0];
+            EXPECT_EQ(Tiled(command + " " + paths.back(), e.dir).code, 0) << command;
+        }
+        for (const std::string& path : paths) {
+            const tiled::ReadResult read = tiled::ReadMapFile(path, kSubMapRows);
+            EXPECT_TRUE(read.ok) << read.error;
+            EXPECT_EQ(read.grid, expected) << path;
+        }
+    }
+}
+
+TEST(TiledReference, RasterizerDrawsTheExportedMapsAsRenderDoes) {
+    REQUIRE_TILED();
+    const Exported e;
+    for (const auto& [index, file] : {std::pair{0, "main.tmx"}, std::pair{kSubMap, "sub.tmj"}}) {
+        const std::string map = e.dir.File(file), theirs = map + ".png", ours = map + ".ours.png";
+        ASSERT_EQ(Tool("export " + e.romPath + " " + std::to_string(index) + " " + map).code, 0);
+        ASSERT_EQ(Tiled("tmxrasterizer " + map + " " + theirs, e.dir).code, 0);
+        ASSERT_EQ(Tool("render " + e.romPath + " " + std::to_string(index) + " " + ours).code, 0);
+        const QImage a = QImage(QString::fromStdString(theirs)).convertToFormat(QImage::Format_RGB32);
+        const QImage b = QImage(QString::fromStdString(ours)).convertToFormat(QImage::Format_RGB32);
+        EXPECT_FALSE(a.isNull());
+        EXPECT_EQ(a, b) << file;
+    }
+}
+
+// Exported, rewritten by Tiled, imported into a copy: the same bytes. Then
+// three cells changed in Tiled's file: exactly their bytes change.
+TEST(TiledReference, RoundTripThroughTiledChangesOnlyEditedCells) {
+    REQUIRE_TILED();
+    const Exported e;
+    const struct {
+        int index, offset, rows;
+        std::string ours, format, theirs, data;
+    } trips[] = {
+        {0, 0x37000, 32, "main.tmx", "tmx", "main-tiled.tmx", kData},
+        {kSubMap, kSubMapOffset, kSubMapRows, "sub.tmj", "json", "sub-tiled.json", "\"data\":\\[[^\\]]*\\]"},
+    };
+    for (const auto& t : trips) {
+        const std::string index = std::to_string(t.index), copy = e.dir.File("copy.gb");
+        const std::string ours = e.dir.File(t.ours), theirs = e.dir.File(t.theirs);
+        test::WriteFile(copy, e.rom);
+        ASSERT_EQ(Tool("export " + e.romPath + " " + index + " " + ours).code, 0);
+        ASSERT_EQ(Tiled("tiled --export-map " + t.format + " " + ours + " " + theirs, e.dir).code, 0);
+        test::CommandRun run = Tool("import " + copy + " " + index + " " + theirs);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(test::ReadFile(copy), e.rom) << t.theirs;
+
+        std::vector<uint32_t> gids = Gids(e.rom, t.offset, t.rows);
+        RomImage expected = e.rom;
+        for (size_t cell : {size_t(0), size_t(100), gids.size() - 1}) {
+            expected[t.offset + cell] ^= 0x55;
+            gids[cell] = (expected[t.offset + cell] ^ 0x80u) + 1;
+        }
+        const std::string data = t.format == "tmx" ? Data("csv", gids) : "\"data\":[" + Csv(gids) + "]";
+        Save(theirs, Edit(Text(theirs), t.data, data));
+        run = Tool("import " + copy + " " + index + " " + theirs);
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_NE(run.out.find("3 cells changed"), std::string::npos) << run.out;
+        EXPECT_EQ(test::ReadFile(copy), expected) << t.theirs;
+    }
+}

@@ -1,0 +1,726 @@
+// SPDX-License-Identifier: MIT
+#include "TiledMap.h"
+
+#include "app/Rom.h"
+#include "tiles/Tileset.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <zlib.h>
+#include <zstd.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace q2::tiled {
+
+namespace {
+
+constexpr int kTileCount = 256;
+constexpr int kTitleLength = 16;  // 0x134 to 0x143
+constexpr uint32_t kFlipBits = 0xF0000000u;  // horizontal, vertical, diagonal, hexagonal turn
+constexpr char kLayerName[] = "Map";
+
+// Property names of the origin.
+constexpr char kIndexProperty[] = "catalogueIndex";
+constexpr char kNameProperty[] = "mapName";
+constexpr char kOffsetProperty[] = "mapOffset";
+constexpr char kTitleProperty[] = "romTitle";
+
+std::string Hex(int32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%05X", unsigned(value));
+    return buffer;
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// ------------------------------------------------------------- writing --
+
+uint32_t Gid(const MapGrid& grid, int x, int y) {
+    return uint32_t(grid(x, y, 1)) * kTilesetTilesPerRow + grid(x, y, 0) + 1;
+}
+
+std::string TilesetName(const std::string& imageName) {
+    return imageName.substr(0, imageName.rfind('.'));
+}
+
+QByteArray WriteTmx(const MapGrid& grid, const Origin& origin, const std::string& imageName) {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.setAutoFormatting(true);
+    w.setAutoFormattingIndent(1);
+    w.writeStartDocument();
+    w.writeStartElement("map");
+    w.writeAttribute("version", "1.8");
+    w.writeAttribute("orientation", "orthogonal");
+    w.writeAttribute("renderorder", "right-down");
+    w.writeAttribute("width", QString::number(grid.Columns()));
+    w.writeAttribute("height", QString::number(grid.Rows()));
+    w.writeAttribute("tilewidth", QString::number(kTileSize));
+    w.writeAttribute("tileheight", QString::number(kTileSize));
+    w.writeAttribute("infinite", "0");
+    w.writeAttribute("nextlayerid", "2");
+    w.writeAttribute("nextobjectid", "1");
+
+    w.writeStartElement("properties");
+    auto property = [&](const char* name, const char* type, const QString& value) {
+        w.writeStartElement("property");
+        w.writeAttribute("name", name);
+        if (type) w.writeAttribute("type", type);
+        w.writeAttribute("value", value);
+        w.writeEndElement();
+    };
+    property(kIndexProperty, "int", QString::number(origin.index));
+    property(kNameProperty, nullptr, Q(origin.name));
+    property(kOffsetProperty, nullptr, Q("0x" + Hex(origin.mapOffset)));
+    property(kTitleProperty, nullptr, Q(origin.romTitle));
+    w.writeEndElement();
+
+    w.writeStartElement("tileset");
+    w.writeAttribute("firstgid", "1");
+    w.writeAttribute("name", Q(TilesetName(imageName)));
+    w.writeAttribute("tilewidth", QString::number(kTileSize));
+    w.writeAttribute("tileheight", QString::number(kTileSize));
+    w.writeAttribute("tilecount", QString::number(kTileCount));
+    w.writeAttribute("columns", QString::number(kTilesetTilesPerRow));
+    w.writeStartElement("image");
+    w.writeAttribute("source", Q(imageName));
+    w.writeAttribute("width", QString::number(kTilesetPixels));
+    w.writeAttribute("height", QString::number(kTilesetPixels));
+    w.writeEndElement();
+    w.writeEndElement();
+
+    w.writeStartElement("layer");
+    w.writeAttribute("id", "1");
+    w.writeAttribute("name", kLayerName);
+    w.writeAttribute("width", QString::number(grid.Columns()));
+    w.writeAttribute("height", QString::number(grid.Rows()));
+    w.writeStartElement("data");
+    w.writeAttribute("encoding", "csv");
+    QString csv = "\n";
+    for (int y = 0; y < grid.Rows(); ++y) {
+        for (int x = 0; x < grid.Columns(); ++x) {
+            csv += QString::number(Gid(grid, x, y));
+            if (x + 1 < grid.Columns() || y + 1 < grid.Rows()) csv += ',';
+        }
+        csv += '\n';
+    }
+    w.writeCharacters(csv);
+    w.writeEndElement();  // data
+    w.writeEndElement();  // layer
+    w.writeEndElement();  // map
+    w.writeEndDocument();
+    return out;
+}
+
+QByteArray WriteJson(const MapGrid& grid, const Origin& origin, const std::string& imageName) {
+    QJsonArray data;
+    for (int y = 0; y < grid.Rows(); ++y)
+        for (int x = 0; x < grid.Columns(); ++x) data.append(qint64(Gid(grid, x, y)));
+    const QJsonObject layer{
+        {"data", data},           {"height", grid.Rows()}, {"id", 1},      {"name", kLayerName},
+        {"opacity", 1},           {"type", "tilelayer"},   {"visible", true}, {"width", grid.Columns()},
+        {"x", 0},                 {"y", 0},
+    };
+    const QJsonObject tileset{
+        {"columns", kTilesetTilesPerRow}, {"firstgid", 1},         {"image", Q(imageName)},
+        {"imageheight", kTilesetPixels},  {"imagewidth", kTilesetPixels}, {"margin", 0},
+        {"name", Q(TilesetName(imageName))}, {"spacing", 0},        {"tilecount", kTileCount},
+        {"tileheight", kTileSize},        {"tilewidth", kTileSize},
+    };
+    auto property = [](const char* name, const char* type, const QJsonValue& value) {
+        return QJsonObject{{"name", name}, {"type", type}, {"value", value}};
+    };
+    const QJsonArray properties{
+        property(kIndexProperty, "int", origin.index),
+        property(kNameProperty, "string", Q(origin.name)),
+        property(kOffsetProperty, "string", Q("0x" + Hex(origin.mapOffset))),
+        property(kTitleProperty, "string", Q(origin.romTitle)),
+    };
+    const QJsonObject map{
+        {"height", grid.Rows()},     {"infinite", false},        {"layers", QJsonArray{layer}},
+        {"nextlayerid", 2},          {"nextobjectid", 1},        {"orientation", "orthogonal"},
+        {"properties", properties},  {"renderorder", "right-down"}, {"tileheight", kTileSize},
+        {"tilesets", QJsonArray{tileset}}, {"tilewidth", kTileSize}, {"type", "map"},
+        {"version", "1.8"},          {"width", grid.Columns()},
+    };
+    return QJsonDocument(map).toJson(QJsonDocument::Indented);
+}
+
+// ------------------------------------------------------------- reading --
+
+// A refusal on the way through a file; ReadMap turns it into its result.
+struct Refusal {
+    std::string message;
+};
+
+[[noreturn]] void Refuse(std::string message) { throw Refusal{std::move(message)}; }
+
+struct TilesetInfo {
+    std::string file;  // the file that describes it, for messages
+    std::string name;
+    std::string source;  // an external tileset: its file, relative to the map
+    long long firstGid = 0, tileWidth = 0, tileHeight = 0, tileCount = 0, columns = 0;
+};
+
+struct LayerInfo {
+    std::string name;
+    long long width = 0, height = 0;
+    bool chunked = false;
+    std::string encoding, compression;
+    QByteArray text;               // CSV or base64, as written
+    bool listed = false;           // gids given one by one (JSON array, XML tile elements)
+    std::vector<uint32_t> gids;    // those gids, at most one more than the map has cells
+    size_t listedCount = 0;        // how many there were in all
+};
+
+struct MapInfo {
+    std::string orientation;
+    bool infinite = false;
+    long long width = 0, height = 0, tileWidth = 0, tileHeight = 0;
+    std::vector<TilesetInfo> tilesets;
+    std::vector<LayerInfo> layers;  // tile layers only, groups flattened
+    std::optional<int> index;
+    std::optional<std::string> romTitle;
+};
+
+// Text taken from a file as a message shows it: on one line, cut short.
+std::string Shown(QStringView text) {
+    QString shown = text.left(40).toString();
+    for (QChar& c : shown)
+        if (!c.isPrint()) c = u'?';
+    return shown.toStdString() + (text.size() > 40 ? "..." : "");
+}
+
+std::string Quoted(const std::string& name) { return "'" + Shown(Q(name)) + "'"; }
+
+// Cell i of the layer data, in reading order.
+std::string Cell(size_t i) {
+    return "cell (" + std::to_string(i % kMapColumns) + ", " + std::to_string(i / kMapColumns) + ")";
+}
+
+// Keeps a gid given on its own, counting all but storing no more than limit.
+void ListGid(LayerInfo& layer, uint32_t gid, size_t limit) {
+    if (layer.gids.size() < limit) layer.gids.push_back(gid);
+    ++layer.listedCount;
+}
+
+// A whole number in text (0 when there is none, as Tiled reads it), or a
+// refusal naming what it was for.
+long long Number(QStringView text, const std::string& file, const std::string& what) {
+    if (text.trimmed().isEmpty()) return 0;
+    bool ok = false;
+    const long long value = text.trimmed().toLongLong(&ok);
+    if (!ok) Refuse(file + ": " + what + " '" + Shown(text) + "' is not a whole number");
+    return value;
+}
+
+long long JsonNumber(const QJsonValue& value, const std::string& file, const std::string& what) {
+    if (value.isUndefined() || value.isNull()) return 0;
+    const double d = value.toDouble(std::nan(""));
+    if (!value.isDouble() || d != std::floor(d) || std::fabs(d) > 9.0e15)
+        Refuse(file + ": " + what + " is not a whole number");
+    return (long long)d;
+}
+
+std::optional<int> IndexProperty(const QString& value) {
+    bool ok = false;
+    const int index = value.toInt(&ok);
+    return ok ? std::optional<int>(index) : std::nullopt;
+}
+
+// ---- XML ----
+
+std::string XmlError(const QXmlStreamReader& xml, const std::string& file) {
+    return file + ":" + std::to_string(xml.lineNumber()) + ":" + std::to_string(xml.columnNumber()) +
+           ": not well-formed XML: " + xml.errorString().toStdString();
+}
+
+// Reads up to the root element; refuses anything but root.
+void XmlRoot(QXmlStreamReader& xml, const std::string& file, const char* root) {
+    while (!xml.atEnd() && !xml.isStartElement()) xml.readNext();
+    if (xml.hasError()) Refuse(XmlError(xml, file));
+    if (!xml.isStartElement()) Refuse(file + ": holds no XML element");
+    if (xml.name() != QLatin1String(root))
+        Refuse(file + ": not a Tiled " + (std::string(root) == "map" ? "map" : "tileset") + " (its root element is <" +
+               Shown(xml.name()) + ">)");
+}
+
+// A tileset's fields in either format: field(key, what) gives a key's value
+// as Number or JsonNumber reads it, text(key) as text.
+template <typename Field, typename Text>
+void TilesetFields(TilesetInfo& tileset, Field field, Text text) {
+    tileset.name = text("name");
+    tileset.source = text("source");
+    tileset.firstGid = field("firstgid", "tileset first gid");
+    tileset.tileWidth = field("tilewidth", "tileset tile width");
+    tileset.tileHeight = field("tileheight", "tileset tile height");
+    tileset.tileCount = field("tilecount", "tileset tile count");
+    tileset.columns = field("columns", "tileset columns");
+}
+
+void XmlTilesetAttributes(const QXmlStreamReader& xml, TilesetInfo& tileset) {
+    const QXmlStreamAttributes a = xml.attributes();
+    TilesetFields(
+        tileset, [&](const char* key, const char* what) { return Number(a.value(key), tileset.file, what); },
+        [&](const char* key) { return a.value(key).toString().toStdString(); });
+}
+
+void XmlData(QXmlStreamReader& xml, LayerInfo& layer, size_t cells, const std::string& file) {
+    layer.encoding = xml.attributes().value("encoding").toString().toStdString();
+    layer.compression = xml.attributes().value("compression").toString().toStdString();
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isCharacters()) {
+            layer.text += xml.text().toUtf8();
+        } else if (xml.isStartElement()) {
+            if (xml.name() == QLatin1String("chunk")) layer.chunked = true;
+            if (xml.name() == QLatin1String("tile")) {
+                layer.listed = true;
+                const auto gid = xml.attributes().value("gid");
+                bool ok = gid.isEmpty();
+                const uint32_t value = gid.isEmpty() ? 0 : gid.toUInt(&ok);
+                if (!ok)
+                    Refuse(file + ": layer " + Quoted(layer.name) + ", " + Cell(layer.listedCount) + ": '" +
+                           Shown(gid) + "' is not a gid");
+                ListGid(layer, value, cells + 1);
+            }
+            xml.skipCurrentElement();
+        } else if (xml.isEndElement()) {
+            return;
+        }
+    }
+}
+
+void ReadTmx(const QByteArray& contents, const std::string& file, size_t cells, MapInfo& map) {
+    QXmlStreamReader xml(contents);
+    XmlRoot(xml, file, "map");
+    const QXmlStreamAttributes a = xml.attributes();
+    map.orientation = a.value("orientation").toString().toStdString();
+    map.infinite = a.value("infinite").trimmed() == QLatin1String("1");
+    map.width = Number(a.value("width"), file, "map width");
+    map.height = Number(a.value("height"), file, "map height");
+    map.tileWidth = Number(a.value("tilewidth"), file, "tile width");
+    map.tileHeight = Number(a.value("tileheight"), file, "tile height");
+
+    int groups = 0;  // depth inside group layers, whose own properties are not the map's
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isEndElement()) {
+            if (xml.name() == QLatin1String("group")) --groups;
+            continue;
+        }
+        if (!xml.isStartElement()) continue;
+        const auto name = xml.name();
+        if (name == QLatin1String("group")) {
+            ++groups;
+        } else if (name == QLatin1String("layer")) {
+            LayerInfo layer;
+            const QXmlStreamAttributes la = xml.attributes();
+            layer.name = la.value("name").toString().toStdString();
+            layer.width = Number(la.value("width"), file, "layer " + Quoted(layer.name) + " width");
+            layer.height = Number(la.value("height"), file, "layer " + Quoted(layer.name) + " height");
+            while (xml.readNextStartElement()) {
+                if (xml.name() == QLatin1String("data")) XmlData(xml, layer, cells, file);
+                else
+                    xml.skipCurrentElement();
+            }
+            map.layers.push_back(std::move(layer));
+        } else if (name == QLatin1String("tileset") && groups == 0) {
+            TilesetInfo tileset;
+            tileset.file = file;
+            XmlTilesetAttributes(xml, tileset);
+            map.tilesets.push_back(std::move(tileset));
+            xml.skipCurrentElement();
+        } else if (name == QLatin1String("property") && groups == 0) {
+            const QXmlStreamAttributes pa = xml.attributes();
+            const QString value = pa.hasAttribute("value") ? pa.value("value").toString()
+                                                     : xml.readElementText(QXmlStreamReader::SkipChildElements);
+            if (pa.value("name") == QLatin1String(kIndexProperty)) map.index = IndexProperty(value);
+            if (pa.value("name") == QLatin1String(kTitleProperty)) map.romTitle = Shown(value);
+        } else if (name != QLatin1String("properties")) {
+            xml.skipCurrentElement();  // object groups, image layers, editor settings, ...
+        }
+    }
+    if (xml.hasError()) Refuse(XmlError(xml, file));
+}
+
+// ---- JSON ----
+
+QJsonObject JsonRoot(const QByteArray& contents, const std::string& file) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(contents, &error);
+    if (error.error != QJsonParseError::NoError)
+        Refuse(file + ": not valid JSON at byte " + std::to_string(error.offset) + ": " +
+               error.errorString().toStdString());
+    if (!document.isObject()) Refuse(file + ": not a Tiled JSON file (no object at its top)");
+    return document.object();
+}
+
+void JsonTileset(const QJsonObject& t, TilesetInfo& tileset) {
+    TilesetFields(
+        tileset, [&](const char* key, const char* what) { return JsonNumber(t.value(key), tileset.file, what); },
+        [&](const char* key) { return t.value(key).toString().toStdString(); });
+}
+
+void JsonLayers(const QJsonArray& layers, const std::string& file, size_t cells, MapInfo& map) {
+    for (const QJsonValue& value : layers) {
+        const QJsonObject l = value.toObject();
+        const QString type = l.value("type").toString();
+        if (type == QLatin1String("group")) {
+            JsonLayers(l.value("layers").toArray(), file, cells, map);  // nesting is bounded by the JSON parser
+            continue;
+        }
+        if (type != QLatin1String("tilelayer")) continue;
+        LayerInfo layer;
+        layer.name = l.value("name").toString().toStdString();
+        const std::string where = "layer " + Quoted(layer.name);
+        layer.width = JsonNumber(l.value("width"), file, where + " width");
+        layer.height = JsonNumber(l.value("height"), file, where + " height");
+        layer.chunked = l.contains("chunks");
+        layer.encoding = l.value("encoding").toString().toStdString();
+        layer.compression = l.value("compression").toString().toStdString();
+        const QJsonValue data = l.value("data");
+        if (data.isString()) {
+            layer.text = data.toString().toUtf8();
+            if (layer.encoding.empty()) layer.encoding = "csv";  // a string that is no base64
+        } else if (data.isArray()) {
+            layer.listed = true;
+            const QJsonArray gids = data.toArray();
+            for (qsizetype i = 0; i < gids.size(); ++i) {
+                const double d = gids[i].toDouble(-1);
+                if (!gids[i].isDouble() || d < 0 || d > 4294967295.0 || d != std::floor(d))
+                    Refuse(file + ": " + where + ", data item " + std::to_string(i) + " is not a gid");
+                ListGid(layer, uint32_t(d), cells + 1);
+            }
+        } else if (!layer.chunked) {
+            Refuse(file + ": " + where + " has no data");
+        }
+        map.layers.push_back(std::move(layer));
+    }
+}
+
+void ReadJson(const QByteArray& contents, const std::string& file, size_t cells, MapInfo& map) {
+    const QJsonObject m = JsonRoot(contents, file);
+    if (m.contains("type") && m.value("type").toString() != QLatin1String("map"))
+        Refuse(file + ": not a Tiled map (its type is '" + Shown(m.value("type").toString()) + "')");
+    map.orientation = m.value("orientation").toString().toStdString();
+    map.infinite = m.value("infinite").toBool();
+    map.width = JsonNumber(m.value("width"), file, "map width");
+    map.height = JsonNumber(m.value("height"), file, "map height");
+    map.tileWidth = JsonNumber(m.value("tilewidth"), file, "tile width");
+    map.tileHeight = JsonNumber(m.value("tileheight"), file, "tile height");
+    for (const QJsonValue& value : m.value("tilesets").toArray()) {
+        TilesetInfo tileset;
+        tileset.file = file;
+        JsonTileset(value.toObject(), tileset);
+        map.tilesets.push_back(std::move(tileset));
+    }
+    JsonLayers(m.value("layers").toArray(), file, cells, map);
+    for (const QJsonValue& value : m.value("properties").toArray()) {
+        const QJsonObject p = value.toObject();
+        const QJsonValue v = p.value("value");
+        const QString text = v.isDouble() ? QString::number(v.toDouble()) : v.toString();
+        if (p.value("name") == QLatin1String(kIndexProperty)) map.index = IndexProperty(text);
+        if (p.value("name") == QLatin1String(kTitleProperty)) map.romTitle = Shown(text);
+    }
+}
+
+// ---- files ----
+
+QByteArray ReadWhole(const std::string& path) {
+    RomReadResult file = ReadRomFile(path);  // the same careful whole-file read as the ROM's
+    switch (file.status) {
+    case RomReadStatus::Ok:
+        return QByteArray(reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
+    case RomReadStatus::Missing: Refuse(path + ": no such file");
+    case RomReadStatus::NotAFile: Refuse(path + " is not a file");
+    case RomReadStatus::TooLarge: Refuse(path + " is larger than any map file can be (8 MiB)");
+    case RomReadStatus::Empty: Refuse(path + " is empty");
+    case RomReadStatus::ReadError: break;
+    }
+    Refuse(file.message);
+}
+
+// Fills in an external tileset from its own file, .tsx (XML) or .tsj (JSON)
+// as its contents show.
+void LoadExternalTileset(TilesetInfo& tileset, const std::string& mapPath) {
+    const QString dir = QFileInfo(Q(mapPath)).path();
+    const std::string file = QDir(dir).filePath(Q(tileset.source)).toStdString();
+    QByteArray contents;
+    try {
+        contents = ReadWhole(file);
+    } catch (const Refusal& refusal) {
+        Refuse(mapPath + ": cannot read its tileset: " + refusal.message);
+    }
+    const long long firstGid = tileset.firstGid;
+    tileset = TilesetInfo{};
+    tileset.file = file;
+    if (contents.trimmed().startsWith('{')) {
+        JsonTileset(JsonRoot(contents, file), tileset);
+    } else {
+        QXmlStreamReader xml(contents);
+        XmlRoot(xml, file, "tileset");
+        XmlTilesetAttributes(xml, tileset);
+        while (!xml.atEnd()) xml.readNext();  // the rest must be well-formed too
+        if (xml.hasError()) Refuse(XmlError(xml, file));
+    }
+    tileset.source.clear();
+    tileset.firstGid = firstGid;
+}
+
+// ---- layer data ----
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::vector<uint32_t> ParseCsv(const QByteArray& text, size_t cells, const std::string& where) {
+    std::vector<uint32_t> gids;
+    size_t count = 0;
+    qsizetype pos = 0;
+    const qsizetype end = text.size();
+    while (pos < end) {
+        qsizetype next = text.indexOf(',', pos);
+        if (next < 0) next = end;
+        qsizetype a = pos, b = next;
+        while (a < b && IsSpace(text[a])) ++a;
+        while (b > a && IsSpace(text[b - 1])) --b;
+        if (a == b && next == end && count > 0) break;  // a comma after the last gid
+        uint64_t value = 0;
+        bool ok = a < b && b - a <= 10;
+        for (qsizetype i = a; ok && i < b; ++i) {
+            ok = text[i] >= '0' && text[i] <= '9';
+            value = value * 10 + uint64_t(text[i] - '0');
+        }
+        if (!ok || value > 0xFFFFFFFFu)
+            Refuse(where + ", " + Cell(count) + ": '" + Shown(QString::fromUtf8(text.mid(a, b - a))) +
+                   "' is not a gid");
+        if (count < cells) gids.push_back(uint32_t(value));
+        ++count;
+        if (count > cells) Refuse(where + ": data holds more than " + std::to_string(cells) + " cells");
+        pos = next + 1;
+    }
+    if (count != cells)
+        Refuse(where + ": data holds " + std::to_string(count) + " cells, expected " + std::to_string(cells));
+    return gids;
+}
+
+// Inflates zlib or gzip data (told apart by their headers) into at most want + 1 bytes.
+QByteArray Inflate(const QByteArray& in, size_t want, const std::string& where) {
+    QByteArray out(qsizetype(want + 1), '\0');
+    z_stream z{};
+    if (inflateInit2(&z, 32 + MAX_WBITS) != Z_OK) Refuse(where + ": cannot start zlib");
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = uInt(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    const int status = inflate(&z, Z_FINISH);
+    const size_t produced = z.total_out;
+    const std::string reason = z.msg ? std::string(" (") + z.msg + ")" : std::string();
+    inflateEnd(&z);
+    if (status == Z_STREAM_END || produced > want) {
+        out.truncate(qsizetype(produced));
+        return out;
+    }
+    Refuse(where + ": compressed data is damaged or cut short" + reason);
+}
+
+QByteArray Unzstd(const QByteArray& in, size_t want, const std::string& where) {
+    QByteArray out(qsizetype(want + 1), '\0');
+    ZSTD_DCtx* context = ZSTD_createDCtx();
+    if (!context) Refuse(where + ": cannot start zstd");
+    ZSTD_inBuffer input{in.data(), size_t(in.size()), 0};
+    ZSTD_outBuffer output{out.data(), size_t(out.size()), 0};
+    size_t status = 1;
+    while (output.pos < output.size) {
+        const size_t read = input.pos, written = output.pos;
+        status = ZSTD_decompressStream(context, &output, &input);
+        if (ZSTD_isError(status) || input.pos == input.size) break;
+        if (input.pos == read && output.pos == written) break;  // no progress: stop rather than spin
+    }
+    ZSTD_freeDCtx(context);
+    if (output.pos > want || (!ZSTD_isError(status) && status == 0 && input.pos == input.size)) {
+        out.truncate(qsizetype(output.pos));
+        return out;
+    }
+    Refuse(where + ": compressed data is damaged or cut short" +
+           (ZSTD_isError(status) ? std::string(" (") + ZSTD_getErrorName(status) + ")" : std::string()));
+}
+
+std::vector<uint32_t> DecodeBase64(const LayerInfo& layer, size_t cells, const std::string& where) {
+    const std::string& compression = layer.compression;
+    if (!compression.empty() && compression != "zlib" && compression != "gzip" && compression != "zstd")
+        Refuse(where + ": unknown compression " + Quoted(compression) + " (zlib, gzip and zstd are read)");
+    QByteArray text = layer.text;
+    text.removeIf([](char c) { return IsSpace(c); });
+    auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) Refuse(where + ": data is not valid base64");
+    const size_t want = cells * 4;
+    QByteArray bytes;
+    if (compression.empty()) bytes = std::move(decoded.decoded);
+    else if (compression == "zstd") bytes = Unzstd(*decoded, want, where);
+    else bytes = Inflate(*decoded, want, where);
+    if (size_t(bytes.size()) != want)
+        Refuse(where + ": data decodes to " + (size_t(bytes.size()) > want ? "more than " + std::to_string(want)
+                                                                             : std::to_string(bytes.size())) +
+               " bytes, expected " + std::to_string(want) + " (" + std::to_string(cells) + " cells of 4 bytes)");
+    std::vector<uint32_t> gids(cells);
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes.constData());
+    for (size_t i = 0; i < cells; ++i, b += 4)
+        gids[i] = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return gids;
+}
+
+std::vector<uint32_t> LayerGids(const LayerInfo& layer, size_t cells, const std::string& where) {
+    if (layer.listed) {
+        if (layer.listedCount != cells)
+            Refuse(where + ": data holds " + std::to_string(layer.listedCount) + " cells, expected " +
+                   std::to_string(cells));
+        return layer.gids;
+    }
+    if (layer.encoding == "csv") return ParseCsv(layer.text, cells, where);
+    if (layer.encoding == "base64") return DecodeBase64(layer, cells, where);
+    if (layer.encoding.empty()) return ParseCsv(QByteArray(), cells, where);  // no tile elements at all
+    Refuse(where + ": unknown data encoding " + Quoted(layer.encoding) + " (csv and base64 are read)");
+}
+
+// ---- the checks ----
+
+std::string Size(long long w, long long h) { return std::to_string(w) + " x " + std::to_string(h); }
+
+MapGrid CheckedGrid(MapInfo& map, const std::string& file, int rows) {
+    if (map.orientation != "orthogonal")
+        Refuse(file + ": the map is " + (map.orientation.empty() ? "of no orientation" : Shown(Q(map.orientation))) +
+               "; only orthogonal maps can be imported");
+    if (map.infinite) Refuse(file + ": the map is infinite; only finite maps can be imported");
+    if (map.tileWidth != kTileSize || map.tileHeight != kTileSize)
+        Refuse(file + ": tiles are " + Size(map.tileWidth, map.tileHeight) + " pixels, expected 8 x 8");
+    if (map.width != kMapColumns || map.height != rows)
+        Refuse(file + ": the map is " + Size(map.width, map.height) + " cells, expected " + Size(kMapColumns, rows));
+
+    if (map.tilesets.size() != 1)
+        Refuse(file + ": the map has " + std::to_string(map.tilesets.size()) + " tilesets, expected exactly one");
+    TilesetInfo& tileset = map.tilesets.front();
+    if (!tileset.source.empty()) LoadExternalTileset(tileset, file);
+    const std::string named = tileset.file + ": tileset " + Quoted(tileset.name);
+    if (tileset.firstGid != 1) Refuse(named + " starts at gid " + std::to_string(tileset.firstGid) + ", expected 1");
+    if (tileset.tileWidth != kTileSize || tileset.tileHeight != kTileSize)
+        Refuse(named + " has tiles of " + Size(tileset.tileWidth, tileset.tileHeight) + " pixels, expected 8 x 8");
+    if (tileset.tileCount != kTileCount || tileset.columns != kTilesetTilesPerRow)
+        Refuse(named + " has " + std::to_string(tileset.tileCount) + " tiles in " + std::to_string(tileset.columns) +
+               " columns, expected 256 in 16" + (tileset.tileCount == 0 ? " (is its image missing?)" : ""));
+
+    if (map.layers.size() != 1)
+        Refuse(file + ": the map has " + std::to_string(map.layers.size()) + " tile layers, expected exactly one");
+    const LayerInfo& layer = map.layers.front();
+    const std::string where = file + ": layer " + Quoted(layer.name);
+    if (layer.chunked) Refuse(where + " is stored in chunks (an infinite map); only finite maps can be imported");
+    if (layer.width != map.width || layer.height != map.height)
+        Refuse(where + " is " + Size(layer.width, layer.height) + " cells, expected " + Size(map.width, map.height));
+
+    const size_t cells = size_t(kMapColumns) * size_t(rows);
+    const std::vector<uint32_t> gids = LayerGids(layer, cells, where);
+    MapGrid grid(kMapColumns, rows);
+    for (size_t i = 0; i < cells; ++i) {
+        const uint32_t gid = gids[i];
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", gid);
+        if (gid & kFlipBits)
+            Refuse(where + ", " + Cell(i) + ": the tile is flipped or rotated (gid " + hex +
+                   "); the game cannot show that");
+        if (gid == 0) Refuse(where + ", " + Cell(i) + ": the cell is empty (gid 0); every cell needs a tile");
+        if (gid > kTileCount)
+            Refuse(where + ", " + Cell(i) + ": gid " + std::to_string(gid) + " lies past the tileset's 256 tiles");
+        const int tile = int(gid) - 1;
+        grid(int(i % kMapColumns), int(i / kMapColumns), 0) = uint8_t(tile % kTilesetTilesPerRow);
+        grid(int(i % kMapColumns), int(i / kMapColumns), 1) = uint8_t(tile / kTilesetTilesPerRow);
+    }
+    return grid;
+}
+
+} // namespace
+
+std::optional<Format> FormatOf(const std::string& path) {
+    const QString suffix = QFileInfo(Q(path)).suffix().toLower();
+    if (suffix == QLatin1String("tmx")) return Format::Tmx;
+    if (suffix == QLatin1String("tmj") || suffix == QLatin1String("json")) return Format::Json;
+    return std::nullopt;
+}
+
+std::string RomTitle(std::span<const uint8_t> rom) {
+    std::string title;
+    for (size_t i = kTitleOffset; i < rom.size() && i < size_t(kTitleOffset + kTitleLength); ++i) {
+        if (rom[i] < 0x20 || rom[i] > 0x7E) break;
+        title += char(rom[i]);
+    }
+    return title;
+}
+
+std::string TilesetImageName(const MapEntry& entry) {
+    return "tiles-" + Hex(entry.TilesetFirst) + "-" + Hex(entry.TilesetLast) + ".png";
+}
+
+std::string MapFileStem(int index, const std::string& displayName) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", index);
+    std::string stem = number;
+    bool gap = true;  // a '-' goes between words, never twice or at the end
+    for (unsigned char c : displayName) {
+        if (std::isalnum(c) && c < 0x80) {
+            if (gap) stem += '-';
+            stem += char(c);
+            gap = false;
+        } else {
+            gap = true;
+        }
+        if (stem.size() >= 64) break;
+    }
+    return stem;
+}
+
+QByteArray WriteMap(Format format, const MapGrid& grid, const Origin& origin, const std::string& imageName) {
+    return format == Format::Tmx ? WriteTmx(grid, origin, imageName) : WriteJson(grid, origin, imageName);
+}
+
+ReadResult ReadMap(Format format, const QByteArray& contents, const std::string& path, int rows) {
+    ReadResult result;
+    try {
+        MapInfo map;
+        const size_t cells = size_t(kMapColumns) * size_t(rows);
+        if (format == Format::Tmx) ReadTmx(contents, path, cells, map);
+        else ReadJson(contents, path, cells, map);
+        result.grid = CheckedGrid(map, path, rows);
+        result.index = map.index;
+        result.romTitle = map.romTitle;
+        result.ok = true;
+    } catch (const Refusal& refusal) {
+        result.error = refusal.message;
+    }
+    return result;
+}
+
+ReadResult ReadMapFile(const std::string& path, int rows) {
+    const std::optional<Format> format = FormatOf(path);
+    if (!format) {
+        ReadResult result;
+        result.error = path + ": not a .tmx, .tmj or .json file";
+        return result;
+    }
+    try {
+        return ReadMap(*format, ReadWhole(path), path, rows);
+    } catch (const Refusal& refusal) {
+        ReadResult result;
+        result.error = refusal.message;
+        return result;
+    }
+}
+
+} // namespace q2::tiled
