@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
+#include "app/Backup.h"
 #include "app/Rom.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,4 +77,54 @@ TEST(RomFile, RangeInside) {
     EXPECT_FALSE(RangeInside(-1, 2, 10));
     EXPECT_TRUE(RangeInside(10, 0, 10));
     EXPECT_FALSE(RangeInside(INT32_MAX, INT32_MAX, 10));
+}
+
+// Faults caught: a relative or empty XDG_STATE_HOME taken as the folder.
+TEST(Backup, FolderFollowsTheXdgRules) {
+    test::ScopedEnv home("HOME", "/home/someone");
+    {
+        test::ScopedEnv state("XDG_STATE_HOME", "/var/state");
+        EXPECT_EQ(BackupFolder(), "/var/state/quill2-mapeditor/backups");
+    }
+    for (const char* ignored : {"", "relative/state"}) {
+        test::ScopedEnv state("XDG_STATE_HOME", ignored);
+        EXPECT_EQ(BackupFolder(), "/home/someone/.local/state/quill2-mapeditor/backups") << ignored;
+    }
+}
+
+// Faults caught: backups made within one second overwriting each other;
+// pruning that removes new backups, too few or too many, or other files'.
+TEST(Backup, EachCopyHasItsOwnNameAndTheNewestTwentyAreKept) {
+    test::TempDir dir;
+    test::ScopedEnv state("XDG_STATE_HOME", dir.File("state"));
+    const std::string folder = dir.File("state") + "/quill2-mapeditor/backups";
+    std::filesystem::create_directories(folder);
+    std::set<std::string> expected;
+    for (const char* name : {"other.gb.20000101T000000Z.bak", "game.gb.notes"}) {
+        test::WriteFile(folder + "/" + name, {1});
+        expected.insert(name);
+    }
+    for (int i = 0; i < 25; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "game.gb.20000101T0000%02dZ%s.bak", i / 2, i % 2 ? "-1" : "");
+        test::WriteFile(folder + "/" + name, {uint8_t(i)});
+        if (i >= 8) expected.insert(name);  // the 17 newest stay beside the 3 made below
+    }
+
+    const RomImage rom = test::PatternRom();
+    const std::string romPath = dir.File("game.gb");
+    test::WriteFile(romPath, rom);
+    for (int i = 0; i < 3; ++i) {
+        const BackupResult made = BackupRomFile(romPath);
+        ASSERT_TRUE(made.ok) << made.error;
+        EXPECT_EQ(test::ReadFile(made.path), rom);
+        EXPECT_TRUE(expected.insert(std::filesystem::path(made.path).filename().string()).second) << made.path;
+    }
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, expected);
+
+    const BackupResult missing = BackupRomFile(dir.File("gone.gb"));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.error.find("gone.gb"), std::string::npos) << missing.error;
 }
