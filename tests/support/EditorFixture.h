@@ -43,6 +43,8 @@ protected:
     void ClickLoadMap(int index);
 
     TempDir dir;
+    // Backups go to the test's folder, never to the user's.
+    ScopedEnv stateHome{"XDG_STATE_HOME", dir.File("state")};
     RomImage rom = PatternRom();
     std::string romPath;
     ScriptedToolkit script;
