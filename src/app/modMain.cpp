@@ -36,6 +36,7 @@ bool modMain::Main(const std::string& romFile) {
     }
     Catalogue = std::move(catalogue.catalogue);
     for (const std::string& name : Catalogue.names) m_form->cboMap->addItem(QString::fromStdString(name));
+    m_form->cboMap->setCurrentIndex(-1);  // no map is loaded yet
 
     // A name too long for the dialog would make it refuse to open at all.
     return OpenRom(romFile.size() <= cCommonDialog::kMaxPath ? romFile : std::string());

@@ -63,6 +63,7 @@ TEST_F(EditorTest, StartUpEndsWithoutAWindowWhenNoRomIsAccepted) {
     EXPECT_FALSE(program->Main());
     EXPECT_FALSE(Form().isVisible());
     EXPECT_EQ(Form().cboMap->count(), 19);
+    EXPECT_EQ(Form().cboMap->currentIndex(), -1);  // no map was loaded, so none is chosen
     EXPECT_EQ(Form().cboMap->itemText(18).toStdString(), "Title Screen");
 
     RomImage lower = rom;
@@ -359,6 +360,15 @@ TEST_F(EditorTest, TheRedFrameInBothBoxes) {
     EXPECT_EQ(TilesetScreen().pixel(22, 5), program->TilesetSurface.Image().pixel(22, 5));
     Release(Form().pbxMap, Qt::RightButton, Cell(12, 7));
     EXPECT_EQ(MapScreen().pixel(78, 38), kRed);  // stays until the next paint
+    PickTile(0, 0);
+    EXPECT_NE(MapScreen().pixel(78, 38), kRed);
+
+    // A pick ended before its repaint ran still shows its frame; a repaint the
+    // window system asks for removes it.
+    PickMapBlock({10, 5}, {12, 7});
+    EXPECT_EQ(MapScreen().pixel(78, 38), kRed);
+    WindowSystemRepaint();
+    EXPECT_EQ(MapScreen(), program->MapSurface.Image().convertToFormat(QImage::Format_RGB32));
     PickTile(0, 0);
     EXPECT_NE(MapScreen().pixel(78, 38), kRed);
     EXPECT_EQ(TilesetScreen().pixel(7, 8), kRed);  // single tile frame: inner bottom row
