@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The main window driven as a user drives it.
+#include "platform/CommonDialog.h"
 #include "support/EditorFixture.h"
+#include "tiles/Tileset.h"
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
 
@@ -55,6 +57,35 @@ TEST_F(EditorTest, TheRoadOfOneEdit) {
     RomImage expected = rom;
     expected[kMap0 + 34] = 0x83;
     EXPECT_EQ(ReadFile(romPath), expected);
+}
+
+// After start-up, "Load Map" and another ROM, both boxes show the map and
+// tiles drawn afresh from the ROM image, not what they showed before.
+TEST_F(EditorTest, TheBoxesShowWhatWasLoaded) {
+    auto expectShown = [this](int index) {
+        const MapEntry& entry = program->Catalogue.entries.at(size_t(index));
+        cDIBSection tiles, map;
+        MapGrid grid;
+        BuildTileset(tiles, program->Rom, entry.TilesetFirst, entry.TilesetLast);
+        ASSERT_TRUE(DecodeMap(program->Rom, entry.MapOffset, entry.IsSubMap, grid));
+        map.Create(kMapColumns * kTileSize, MapRows(entry.IsSubMap) * kTileSize);
+        DrawMap(grid, tiles, map);
+        EXPECT_EQ(MapScreen(), map.Image().convertToFormat(QImage::Format_RGB32)) << "map " << index;
+        EXPECT_EQ(TilesetScreen(), tiles.Image().convertToFormat(QImage::Format_RGB32)) << "map " << index;
+    };
+    Start(romPath);
+    expectShown(0);
+    ClickLoadMap(4);  // other tiles, 20 rows
+    expectShown(4);
+    ClickLoadMap(0);
+    expectShown(0);
+
+    RomImage other = rom;
+    for (size_t i = 0x34800; i < 0x3B000; ++i) other[i] = uint8_t(~other[i]);  // tiles and maps 0 to 3
+    WriteFile(dir.File("other.gb"), other);
+    script.AnswerOpenFile(dir.File("other.gb"));
+    Form().cmdLoadAnotherROM->click();
+    expectShown(0);
 }
 
 TEST_F(EditorTest, StartUpEndsWithoutAWindowWhenNoRomIsAccepted) {
@@ -214,9 +245,17 @@ TEST_F(EditorTest, AMapBlockIsCopiedElsewhere) {
     EXPECT_EQ(program->Grid(1, 0, 0), source(0, 0, 0));
     EXPECT_EQ(program->Grid(2, 0, 0), source(1, 0, 0));
 
-    // A right click copies one cell; dragging left of the anchor keeps the left edge.
-    PickMapBlock({20, 20}, {20, 20});
+    // A right click without a move copies one cell, also after a larger pick.
+    const MapGrid beforeClick = program->Grid;
+    Click(Form().pbxMap, Qt::RightButton, Cell(20, 20));
     EXPECT_EQ(Label(), "Selection: 1x1 tiles");
+    Click(Form().pbxMap, Qt::LeftButton, Cell(6, 6));
+    MapGrid oneCell = beforeClick;
+    oneCell(6, 6, 0) = beforeClick(20, 20, 0);
+    oneCell(6, 6, 1) = beforeClick(20, 20, 1);
+    EXPECT_EQ(program->Grid, oneCell);
+
+    // Dragging left of the anchor keeps the left edge.
     Press(Form().pbxMap, Qt::RightButton, Cell(10, 5));
     Move(Form().pbxMap, Qt::RightButton, Cell(11, 5));
     Move(Form().pbxMap, Qt::RightButton, Cell(4, 5));
@@ -255,6 +294,13 @@ TEST_F(EditorTest, BlocksAreClippedAtTheRightAndBottomEdges) {
     expected(31, 19, 0) = 0;
     expected(31, 19, 1) = 0;
     EXPECT_EQ(program->Grid, expected);
+
+    // A right drag on past the last row stops at row 19.
+    Press(Form().pbxMap, Qt::RightButton, Cell(5, 18));
+    Move(Form().pbxMap, Qt::RightButton, Cell(6, 19));
+    Move(Form().pbxMap, Qt::RightButton, QPointF(60, 200));
+    Release(Form().pbxMap, Qt::RightButton, QPointF(60, 200));
+    EXPECT_EQ(Label(), "Selection: 2x2 tiles");
 }
 
 TEST_F(EditorTest, MiddleAndBothButtons) {
@@ -281,8 +327,12 @@ TEST_F(EditorTest, MiddleAndBothButtons) {
     Press(Form().pbxMap, Qt::LeftButton, Cell(8, 8), Qt::RightButton);
     EXPECT_EQ(program->Grid, before);
     EXPECT_EQ(MapFrame(), "Map (modified)");
-    Release(Form().pbxMap, Qt::LeftButton, Cell(8, 8), Qt::LeftButton | Qt::RightButton);
-    Release(Form().pbxMap, Qt::RightButton, Cell(8, 8), Qt::RightButton);
+    // Moves with both held neither place nor grow the pick.
+    Move(Form().pbxMap, Qt::LeftButton | Qt::RightButton, Cell(10, 10));
+    Release(Form().pbxMap, Qt::LeftButton, Cell(10, 10), Qt::LeftButton | Qt::RightButton);
+    Release(Form().pbxMap, Qt::RightButton, Cell(10, 10), Qt::RightButton);
+    EXPECT_EQ(program->Grid, before);
+    EXPECT_EQ(Label(), "Selection: 1x1 tiles");
 }
 
 TEST_F(EditorTest, SelectionLabelsAndTilesetDrags) {
@@ -477,9 +527,13 @@ TEST_F(EditorTest, AFileHandedOverAtStartUpIsOfferedInTheDialog) {
     ASSERT_TRUE(program->Main(romPath));
     EXPECT_EQ(script.OpenFileRequests().at(0).initialFile, romPath);
 
-    // Over-long names are left out rather than making the dialog refuse to open.
-    script.CancelOpenFile();
+    // The longest name the dialog takes is put in it; longer ones are left
+    // out rather than making the dialog refuse to open.
+    const std::string longest(cCommonDialog::kMaxPath, 'y');
+    script.CancelOpenFile().CancelOpenFile();
+    EXPECT_FALSE(modMain().Main(longest));
+    EXPECT_EQ(script.OpenFileRequests().at(1).initialFile, longest);
     modMain another;
     EXPECT_FALSE(another.Main(std::string(300, 'x')));
-    EXPECT_EQ(script.OpenFileRequests().at(1).initialFile, "");
+    EXPECT_EQ(script.OpenFileRequests().at(2).initialFile, "");
 }
