@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -93,38 +92,30 @@ TEST(Backup, FolderFollowsTheXdgRules) {
 }
 
 // Faults caught: backups made within one second overwriting each other;
-// pruning that removes new backups, too few or too many, or other files'.
+// pruning that removes new backups, too few or too many, sorts "-1" before
+// the plain name of its second, or touches other files.
 TEST(Backup, EachCopyHasItsOwnNameAndTheNewestTwentyAreKept) {
     test::TempDir dir;
     test::ScopedEnv state("XDG_STATE_HOME", dir.File("state"));
     const std::string folder = dir.File("state") + "/quill2-mapeditor/backups";
     std::filesystem::create_directories(folder);
     std::set<std::string> expected;
-    for (const char* name : {"other.gb.20000101T000000Z.bak", "game.gb.notes"}) {
+    for (int i = 1; i <= 25; ++i) {  // older backups of game.gb: the oldest 8 go
+        const std::string name = "game.gb.20000101T0000" + std::to_string(10 + i / 2) + (i % 2 ? "Z-1.bak" : "Z.bak");
         test::WriteFile(folder + "/" + name, {1});
-        expected.insert(name);
+        if (i > 8) expected.insert(name);
     }
-    for (int i = 0; i < 25; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "game.gb.20000101T0000%02dZ%s.bak", i / 2, i % 2 ? "-1" : "");
-        test::WriteFile(folder + "/" + name, {uint8_t(i)});
-        if (i >= 8) expected.insert(name);  // the 17 newest stay beside the 3 made below
+    for (const char* other : {"other.gb.20000101T000000Z.bak", "game.gb.notes"}) {
+        test::WriteFile(folder + "/" + other, {1});
+        expected.insert(other);
     }
-
-    const RomImage rom = test::PatternRom();
-    const std::string romPath = dir.File("game.gb");
-    test::WriteFile(romPath, rom);
+    test::WriteFile(dir.File("game.gb"), test::PatternRom());
     for (int i = 0; i < 3; ++i) {
-        const BackupResult made = BackupRomFile(romPath);
+        const BackupResult made = BackupRomFile(dir.File("game.gb"));
         ASSERT_TRUE(made.ok) << made.error;
-        EXPECT_EQ(test::ReadFile(made.path), rom);
         EXPECT_TRUE(expected.insert(std::filesystem::path(made.path).filename().string()).second) << made.path;
     }
     std::set<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename().string());
     EXPECT_EQ(left, expected);
-
-    const BackupResult missing = BackupRomFile(dir.File("gone.gb"));
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.error.find("gone.gb"), std::string::npos) << missing.error;
 }
