@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
     // A chosen case still needs its floor for the ratio: floors always run.
     if (filtered && filter[0] != '-') benchmark::SetBenchmarkFilter("(" + filter + ")|^Floor/");
 
+    // The saves back the ROM up before their first write: into the run's folder.
+    setenv("XDG_STATE_HOME", (WorkFolder() + "/state").c_str(), 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quill2 MapEditor");
     q2::InstallApplicationFont();

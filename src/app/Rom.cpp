@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Rom.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,6 +20,35 @@ RomReadResult Failure(RomReadStatus status, std::string message) {
 }
 
 std::string SystemReason(const std::string& path) { return path + ": " + std::strerror(errno); }
+
+// Reads size bytes at offset into data. The number read, short when the file
+// ends first; -1 with errno set when reading fails.
+ssize_t ReadAt(int fd, uint8_t* data, size_t size, off_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, offset + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += size_t(n);
+    }
+    return ssize_t(done);
+}
+
+// Compares the file with bytes a piece at a time, so that saving, which
+// reads the whole file twice, never holds a second copy of it.
+constexpr size_t kPiece = 64 * 1024;
+enum class Compared { Same, Differs, ReadFailed };
+Compared CompareFile(int fd, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> piece(std::min(kPiece, bytes.size()));
+    for (size_t done = 0; done < bytes.size(); done += piece.size()) {
+        const size_t size = std::min(piece.size(), bytes.size() - done);
+        const ssize_t n = ReadAt(fd, piece.data(), size, off_t(done));
+        if (n < 0) return Compared::ReadFailed;
+        if (size_t(n) != size || std::memcmp(piece.data(), bytes.data() + done, size) != 0) return Compared::Differs;
+    }
+    return Compared::Same;
+}
 
 } // namespace
 
@@ -60,20 +90,14 @@ RomReadResult ReadRomFile(const std::string& path) {
 
     RomReadResult result;
     result.bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < result.bytes.size()) {
-        ssize_t n = ::read(fd, result.bytes.data() + done, result.bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const std::string message = "Cannot read " + SystemReason(path);
-            ::close(fd);
-            return Failure(RomReadStatus::ReadError, message);
-        }
-        if (n == 0) break;  // the file shrank while being read
-        done += size_t(n);
+    const ssize_t done = ReadAt(fd, result.bytes.data(), result.bytes.size(), 0);
+    if (done < 0) {
+        const std::string message = "Cannot read " + SystemReason(path);
+        ::close(fd);
+        return Failure(RomReadStatus::ReadError, message);
     }
     ::close(fd);
-    if (done != result.bytes.size())
+    if (size_t(done) != result.bytes.size())  // the file shrank while being read
         return Failure(RomReadStatus::ReadError, "Cannot read " + path + ": the file changed while it was read");
     if (result.bytes.empty()) return Failure(RomReadStatus::Empty, path + " is empty");
     result.status = RomReadStatus::Ok;
@@ -104,20 +128,26 @@ bool WriteRomFile(const std::string& path, const RomImage& image, std::string& e
         return fail("Cannot write " + SystemReason(path));
 
     // Read back what landed in the file.
-    std::vector<uint8_t> check(image.size());
-    for (size_t done = 0; done < check.size();) {
-        ssize_t n = ::pread(fd, check.data() + done, check.size() - done, off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail("Cannot read back " + SystemReason(path));
-        if (n == 0) break;
-        done += size_t(n);
+    switch (CompareFile(fd, image)) {
+    case Compared::Same: break;
+    case Compared::Differs: return fail(path + ": the bytes read back differ from those written");
+    case Compared::ReadFailed: return fail("Cannot read back " + SystemReason(path));
     }
-    if (check != image) return fail(path + ": the bytes read back differ from those written");
     if (::close(fd) != 0) {
         error = "Cannot write " + SystemReason(path);
         return false;
     }
     return true;
+}
+
+bool RomFileHolds(const std::string& path, const RomImage& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) == bytes.size() &&
+                      CompareFile(fd, bytes) == Compared::Same;
+    ::close(fd);
+    return same;
 }
 
 bool IsExpectedRom(const RomImage& rom) {

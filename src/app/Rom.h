@@ -43,6 +43,10 @@ bool IsExpectedRom(const RomImage& rom);
 // system's reason) when anything fails.
 bool WriteRomFile(const std::string& path, const RomImage& image, std::string& error);
 
+// True when the file at path holds exactly bytes, no more and no fewer;
+// false when it differs or cannot be read. Reads it a piece at a time.
+bool RomFileHolds(const std::string& path, const RomImage& bytes);
+
 // True when the byte range [offset, offset + length) lies inside an image of romSize bytes.
 bool RangeInside(int64_t offset, int64_t length, size_t romSize);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/modMain.h"
 
+#include "app/Backup.h"
 #include "map/MapRender.h"
 #include "platform/CommonDialog.h"
 #include "platform/ToolkitServices.h"
@@ -14,6 +15,10 @@ namespace q2 {
 namespace {
 
 void Tell(const std::string& text) { Toolkit().MessageBox(text, MsgButtons::OK, MsgIcon::Critical); }
+
+bool AskYes(const std::string& text) {
+    return Toolkit().MessageBox(text, MsgButtons::YesNo, MsgIcon::Exclamation) == MsgResult::Yes;
+}
 
 } // namespace
 
@@ -31,6 +36,7 @@ bool modMain::Main(const std::string& romFile) {
     }
     Catalogue = std::move(catalogue.catalogue);
     for (const std::string& name : Catalogue.names) m_form->cboMap->addItem(QString::fromStdString(name));
+    m_form->cboMap->setCurrentIndex(-1);  // no map is loaded yet
 
     // A name too long for the dialog would make it refuse to open at all.
     return OpenRom(romFile.size() <= cCommonDialog::kMaxPath ? romFile : std::string());
@@ -47,12 +53,13 @@ bool modMain::OpenRom(std::string fileName) {
                                   msg::kOpenDialogTitle, "", nullptr, flags))
         return false;
 
-    RomImage previousRom = Rom;
+    RomImage previousRom = Rom, previousOnDisk = RomOnDisk;
     std::string previousPath = RomPath;
     if (!ReadRomFile(fileName)) return false;
 
     auto putBack = [&] {
         Rom = std::move(previousRom);
+        RomOnDisk = std::move(previousOnDisk);
         RomPath = std::move(previousPath);
     };
     if (!IsExpectedRom() &&
@@ -65,7 +72,9 @@ bool modMain::OpenRom(std::string fileName) {
         putBack();
         return false;
     }
-    m_form->setWindowTitle(QString::fromStdString(msg::kCaptionPrefix + fileTitle));
+    RomReadOnly = readOnly;
+    m_form->setWindowTitle(
+        QString::fromStdString(msg::kCaptionPrefix + fileTitle + (readOnly ? msg::kReadOnlyCaptionSuffix : "")));
     m_form->show();
     return true;
 }
@@ -88,6 +97,7 @@ bool modMain::ReadRomFile(const std::string& path) {
         return false;
     }
     Rom = std::move(result.bytes);
+    RomOnDisk = Rom;
     RomPath = path;
     return true;
 }
@@ -134,17 +144,54 @@ bool modMain::LoadMap(int16_t index, bool askFirst) {
 bool modMain::SaveMap() {
     MapModified = false;
     m_form->fraMap->setTitle("Map");
+    auto notSaved = [this] {
+        SetMapModified();
+        return false;
+    };
+    if (RomReadOnly) {
+        Toolkit().MessageBox(msg::ReadOnlyNotSaved(RomPath), MsgButtons::OK, MsgIcon::Exclamation);
+        return notSaved();
+    }
+
+    // The file as it is now. When another program has written to it since
+    // the editor read it, this map goes into those bytes, not over them.
+    const bool same = RomFileHolds(RomPath, RomOnDisk);  // read whole only when it is not
+    RomReadResult onDisk = same ? RomReadResult{RomReadStatus::Ok, {}, {}} : q2::ReadRomFile(RomPath);
+    const bool exists = onDisk.ok() || onDisk.status == RomReadStatus::Empty;
+    const bool changed = !same && exists && onDisk.bytes != RomOnDisk;
+    if (changed && !AskYes(msg::ChangedOnDisk(RomPath))) return notSaved();
+    RomImage& image = changed ? onDisk.bytes : Rom;
 
     std::string error;
     const bool known = CurrentMap >= 0 && size_t(CurrentMap) < Catalogue.entries.size();
-    if (!known || !EncodeMap(Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, Rom)) {
+    if (onDisk.status == RomReadStatus::TooLarge || onDisk.status == RomReadStatus::ReadError) {
+        error = onDisk.message;  // nothing to compare with: better not to write
+    } else if (!known || !EncodeMap(Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, image)) {
         error = "the map lies outside the ROM image";
-    } else if (WriteRomFile(RomPath, Rom, error)) {
-        return true;
+    } else {
+        if (changed) Rom = std::move(onDisk.bytes);  // later loads show the other program's bytes
+        // A file that is gone has nothing to back up and is made anew.
+        if (exists && !BackUpBeforeFirstWrite()) return notSaved();
+        if (WriteRomFile(RomPath, Rom, error)) {
+            RomOnDisk = Rom;
+            return true;
+        }
+        // Part of the image may have reached the file: that part is the
+        // editor's own, not another program's.
+        RomReadResult after = q2::ReadRomFile(RomPath);
+        if (after.ok() || after.status == RomReadStatus::Empty) RomOnDisk = std::move(after.bytes);
     }
     SetMapModified();
     Tell("The map was not saved.\n" + error);
     return false;
+}
+
+bool modMain::BackUpBeforeFirstWrite() {
+    if (m_backedUp.count(RomPath)) return true;
+    const BackupResult backup = BackupRomFile(RomPath);
+    if (!backup.ok && !AskYes(msg::BackupFailed(RomPath, backup.error))) return false;
+    m_backedUp.insert(RomPath);
+    return true;
 }
 
 void modMain::BuildTileset(int32_t first, int32_t last) { q2::BuildTileset(TilesetSurface, Rom, first, last); }

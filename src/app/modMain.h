@@ -12,6 +12,7 @@
 #include "ui/Selection.h"
 
 #include <memory>
+#include <set>
 #include <string>
 
 namespace q2 {
@@ -28,6 +29,24 @@ inline constexpr char kSaveQuestion[] = "The map hasn't been saved. Save it?";
 inline constexpr char kOpenDialogTitle[] = "Select a Quillmoor 2 ROM...";
 inline constexpr char kRomFilter[] = "GameBoy ROMs (*.gb)|*.gb|All Files (*.*)|*.*";
 inline constexpr char kCaptionPrefix[] = "Quill2 MapEditor - ";
+inline constexpr char kReadOnlyCaptionSuffix[] = " [read-only]";
+
+// Saving: the ROM file was opened read-only.
+inline std::string ReadOnlyNotSaved(const std::string& path) {
+    return "The file " + path + " was opened read-only, so nothing was written.\n"
+           "To save into it, load it again with \"Open as read-only\" unticked.";
+}
+// Saving: another program wrote to the ROM file after the editor read it.
+inline std::string ChangedOnDisk(const std::string& path) {
+    return "The file " + path + " was changed by another program since the editor read it.\n\n"
+           "Write this map into the file as it is now? Everything else in the file stays as the other "
+           "program left it.";
+}
+// Saving: the copy of the ROM file kept before its first write could not be made.
+inline std::string BackupFailed(const std::string& path, const std::string& reason) {
+    return "No backup of " + path + " could be made before saving:\n" + reason +
+           "\n\nSave the map without a backup?";
+}
 } // namespace msg
 
 class modMain {
@@ -57,7 +76,9 @@ public:
     // loaded: cancelled, no such entry, or an entry outside the ROM image.
     bool LoadMap(int16_t index) { return LoadMap(index, true); }
     // Writes the map into the ROM image and the ROM file. False, with the user
-    // told and the map still marked modified, when it could not be saved.
+    // told and the map still marked modified, when it was not saved: the file
+    // was opened read-only, the user chose not to write into a file another
+    // program has changed or not to save without a backup, or the write failed.
     bool SaveMap();
 
     // The steps of a load and of painting.
@@ -76,6 +97,11 @@ public:
     // State shared by the procedures and the main window's handlers.
     RomImage Rom;
     std::string RomPath;
+    // The ROM file's bytes as the editor last read them from it or wrote them
+    // to it. Rom differs where a save has put a map that is not in the file yet.
+    RomImage RomOnDisk;
+    // "Open as read-only" was ticked for this ROM: saving writes nothing.
+    bool RomReadOnly = false;
     MapCatalogue Catalogue;
     MapGrid Grid;
     int16_t CurrentMap = 0;
@@ -87,8 +113,13 @@ public:
 private:
     bool LoadMap(int16_t index, bool askFirst);
     bool OpenRom(std::string fileName);
+    // Backs the ROM file up before the first write to it in this run. False
+    // when that failed and the user chose not to save without a backup.
+    bool BackUpBeforeFirstWrite();
 
     std::unique_ptr<frmMain> m_form;
+    // ROM paths backed up in this run, or saved without a backup at the user's word.
+    std::set<std::string> m_backedUp;
 };
 
 } // namespace q2

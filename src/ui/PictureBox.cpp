@@ -30,6 +30,12 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
 
 void PictureBox::Refresh() {
     if (Paint) Paint();
+    Present();
+}
+
+void PictureBox::Present() {
+    if (m_painting) return;  // paintEvent shows the image next
+    m_presentPending = true;
     update();
 }
 
@@ -46,6 +52,12 @@ void PictureBox::resizeEvent(QResizeEvent*) {
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
+    if (!m_presentPending && Paint) {
+        m_painting = true;
+        Paint();
+        m_painting = false;
+    }
+    m_presentPending = false;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     // Converted to the screen's 32-bit format here, in one pass: handed a

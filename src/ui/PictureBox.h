@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A picture box: a widget that shows a screen image of its own size. Its
-// Paint handler draws into that image through hDC(); paintEvent only puts the
-// image on the screen (unscaled, or without smoothing on high-DPI screens).
+// Paint handler draws into that image through hDC() and has it shown with
+// Present(); paintEvent puts the image on the screen (unscaled, or without
+// smoothing on high-DPI screens). A repaint the window system asks for
+// (uncovering, restoring) runs the Paint handler first; the repaint that
+// Present() asks for does not, since Paint has just drawn what it shows.
 // Mouse events arrive as MouseDown / MouseMove / MouseUp (Button, Shift, X, Y)
 // with Button 1 left, 2 right, 4 middle (in a move: the buttons held) and X, Y
 // in the box's pixels.
@@ -35,7 +38,7 @@ public:
     // Runs the Paint handler now and has the result shown.
     void Refresh();
     // Has the screen image shown again (after a Paint handler drew into it).
-    void Present() { update(); }
+    void Present();
     // What the box shows.
     const QImage& ScreenImage() const { return m_screen; }
 
@@ -49,6 +52,8 @@ protected:
 private:
     QImage m_screen;
     DrawingContext m_context;
+    bool m_presentPending = false;  // the next paintEvent only shows m_screen
+    bool m_painting = false;        // paintEvent is running the Paint handler
 };
 
 } // namespace q2

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "app/Backup.h"
 #include "app/Rom.h"
 #include "support/TestFiles.h"
 
@@ -6,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,4 +76,46 @@ TEST(RomFile, RangeInside) {
     EXPECT_FALSE(RangeInside(-1, 2, 10));
     EXPECT_TRUE(RangeInside(10, 0, 10));
     EXPECT_FALSE(RangeInside(INT32_MAX, INT32_MAX, 10));
+}
+
+// Faults caught: a relative or empty XDG_STATE_HOME taken as the folder.
+TEST(Backup, FolderFollowsTheXdgRules) {
+    test::ScopedEnv home("HOME", "/home/someone");
+    {
+        test::ScopedEnv state("XDG_STATE_HOME", "/var/state");
+        EXPECT_EQ(BackupFolder(), "/var/state/quill2-mapeditor/backups");
+    }
+    for (const char* ignored : {"", "relative/state"}) {
+        test::ScopedEnv state("XDG_STATE_HOME", ignored);
+        EXPECT_EQ(BackupFolder(), "/home/someone/.local/state/quill2-mapeditor/backups") << ignored;
+    }
+}
+
+// Faults caught: backups made within one second overwriting each other;
+// pruning that removes new backups, too few or too many, sorts "-1" before
+// the plain name of its second, or touches other files.
+TEST(Backup, EachCopyHasItsOwnNameAndTheNewestTwentyAreKept) {
+    test::TempDir dir;
+    test::ScopedEnv state("XDG_STATE_HOME", dir.File("state"));
+    const std::string folder = dir.File("state") + "/quill2-mapeditor/backups";
+    std::filesystem::create_directories(folder);
+    std::set<std::string> expected;
+    for (int i = 1; i <= 25; ++i) {  // older backups of game.gb: the oldest 8 go
+        const std::string name = "game.gb.20000101T0000" + std::to_string(10 + i / 2) + (i % 2 ? "Z-1.bak" : "Z.bak");
+        test::WriteFile(folder + "/" + name, {1});
+        if (i > 8) expected.insert(name);
+    }
+    for (const char* other : {"other.gb.20000101T000000Z.bak", "game.gb.notes"}) {
+        test::WriteFile(folder + "/" + other, {1});
+        expected.insert(other);
+    }
+    test::WriteFile(dir.File("game.gb"), test::PatternRom());
+    for (int i = 0; i < 3; ++i) {
+        const BackupResult made = BackupRomFile(dir.File("game.gb"));
+        ASSERT_TRUE(made.ok) << made.error;
+        EXPECT_TRUE(expected.insert(std::filesystem::path(made.path).filename().string()).second) << made.path;
+    }
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, expected);
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The main window driven as a user drives it.
+#include "platform/CommonDialog.h"
 #include "support/EditorFixture.h"
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
@@ -57,12 +58,35 @@ TEST_F(EditorTest, TheRoadOfOneEdit) {
     EXPECT_EQ(ReadFile(romPath), expected);
 }
 
+// After start-up, "Load Map" and another ROM, both boxes show what was
+// loaded, not what they showed before.
+TEST_F(EditorTest, TheBoxesShowWhatWasLoaded) {
+    auto expectShown = [this] {
+        EXPECT_EQ(MapScreen(), program->MapSurface.Image().convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(TilesetScreen(), program->TilesetSurface.Image().convertToFormat(QImage::Format_RGB32));
+    };
+    Start(romPath);
+    expectShown();
+    ClickLoadMap(4);  // other tiles, 20 rows
+    expectShown();
+    ClickLoadMap(0);
+    expectShown();
+
+    RomImage other = rom;
+    for (size_t i = 0x34800; i < 0x3B000; ++i) other[i] = uint8_t(~other[i]);  // tiles and maps 0 to 3
+    WriteFile(dir.File("other.gb"), other);
+    script.AnswerOpenFile(dir.File("other.gb"));
+    Form().cmdLoadAnotherROM->click();
+    expectShown();
+}
+
 TEST_F(EditorTest, StartUpEndsWithoutAWindowWhenNoRomIsAccepted) {
     script.CancelOpenFile();
     program = std::make_unique<modMain>();
     EXPECT_FALSE(program->Main());
     EXPECT_FALSE(Form().isVisible());
     EXPECT_EQ(Form().cboMap->count(), 19);
+    EXPECT_EQ(Form().cboMap->currentIndex(), -1);  // no map was loaded, so none is chosen
     EXPECT_EQ(Form().cboMap->itemText(18).toStdString(), "Title Screen");
 
     RomImage lower = rom;
@@ -213,9 +237,17 @@ TEST_F(EditorTest, AMapBlockIsCopiedElsewhere) {
     EXPECT_EQ(program->Grid(1, 0, 0), source(0, 0, 0));
     EXPECT_EQ(program->Grid(2, 0, 0), source(1, 0, 0));
 
-    // A right click copies one cell; dragging left of the anchor keeps the left edge.
-    PickMapBlock({20, 20}, {20, 20});
+    // A right click without a move copies one cell, also after a larger pick.
+    const MapGrid beforeClick = program->Grid;
+    Click(Form().pbxMap, Qt::RightButton, Cell(20, 20));
     EXPECT_EQ(Label(), "Selection: 1x1 tiles");
+    Click(Form().pbxMap, Qt::LeftButton, Cell(6, 6));
+    MapGrid oneCell = beforeClick;
+    oneCell(6, 6, 0) = beforeClick(20, 20, 0);
+    oneCell(6, 6, 1) = beforeClick(20, 20, 1);
+    EXPECT_EQ(program->Grid, oneCell);
+
+    // Dragging left of the anchor keeps the left edge.
     Press(Form().pbxMap, Qt::RightButton, Cell(10, 5));
     Move(Form().pbxMap, Qt::RightButton, Cell(11, 5));
     Move(Form().pbxMap, Qt::RightButton, Cell(4, 5));
@@ -254,6 +286,13 @@ TEST_F(EditorTest, BlocksAreClippedAtTheRightAndBottomEdges) {
     expected(31, 19, 0) = 0;
     expected(31, 19, 1) = 0;
     EXPECT_EQ(program->Grid, expected);
+
+    // A right drag on past the last row stops at row 19.
+    Press(Form().pbxMap, Qt::RightButton, Cell(5, 18));
+    Move(Form().pbxMap, Qt::RightButton, Cell(6, 19));
+    Move(Form().pbxMap, Qt::RightButton, QPointF(60, 200));
+    Release(Form().pbxMap, Qt::RightButton, QPointF(60, 200));
+    EXPECT_EQ(Label(), "Selection: 2x2 tiles");
 }
 
 TEST_F(EditorTest, MiddleAndBothButtons) {
@@ -280,8 +319,12 @@ TEST_F(EditorTest, MiddleAndBothButtons) {
     Press(Form().pbxMap, Qt::LeftButton, Cell(8, 8), Qt::RightButton);
     EXPECT_EQ(program->Grid, before);
     EXPECT_EQ(MapFrame(), "Map (modified)");
-    Release(Form().pbxMap, Qt::LeftButton, Cell(8, 8), Qt::LeftButton | Qt::RightButton);
-    Release(Form().pbxMap, Qt::RightButton, Cell(8, 8), Qt::RightButton);
+    // Moves with both held neither place nor grow the pick.
+    Move(Form().pbxMap, Qt::LeftButton | Qt::RightButton, Cell(10, 10));
+    Release(Form().pbxMap, Qt::LeftButton, Cell(10, 10), Qt::LeftButton | Qt::RightButton);
+    Release(Form().pbxMap, Qt::RightButton, Cell(10, 10), Qt::RightButton);
+    EXPECT_EQ(program->Grid, before);
+    EXPECT_EQ(Label(), "Selection: 1x1 tiles");
 }
 
 TEST_F(EditorTest, SelectionLabelsAndTilesetDrags) {
@@ -359,6 +402,15 @@ TEST_F(EditorTest, TheRedFrameInBothBoxes) {
     EXPECT_EQ(TilesetScreen().pixel(22, 5), program->TilesetSurface.Image().pixel(22, 5));
     Release(Form().pbxMap, Qt::RightButton, Cell(12, 7));
     EXPECT_EQ(MapScreen().pixel(78, 38), kRed);  // stays until the next paint
+    PickTile(0, 0);
+    EXPECT_NE(MapScreen().pixel(78, 38), kRed);
+
+    // A pick ended before its repaint ran still shows its frame; a repaint the
+    // window system asks for removes it.
+    PickMapBlock({10, 5}, {12, 7});
+    EXPECT_EQ(MapScreen().pixel(78, 38), kRed);
+    WindowSystemRepaint();
+    EXPECT_EQ(MapScreen(), program->MapSurface.Image().convertToFormat(QImage::Format_RGB32));
     PickTile(0, 0);
     EXPECT_NE(MapScreen().pixel(78, 38), kRed);
     EXPECT_EQ(TilesetScreen().pixel(7, 8), kRed);  // single tile frame: inner bottom row
@@ -467,9 +519,13 @@ TEST_F(EditorTest, AFileHandedOverAtStartUpIsOfferedInTheDialog) {
     ASSERT_TRUE(program->Main(romPath));
     EXPECT_EQ(script.OpenFileRequests().at(0).initialFile, romPath);
 
-    // Over-long names are left out rather than making the dialog refuse to open.
-    script.CancelOpenFile();
+    // The longest name the dialog takes is put in it; longer ones are left
+    // out rather than making the dialog refuse to open.
+    const std::string longest(cCommonDialog::kMaxPath, 'y');
+    script.CancelOpenFile().CancelOpenFile();
+    EXPECT_FALSE(modMain().Main(longest));
+    EXPECT_EQ(script.OpenFileRequests().at(1).initialFile, longest);
     modMain another;
     EXPECT_FALSE(another.Main(std::string(300, 'x')));
-    EXPECT_EQ(script.OpenFileRequests().at(1).initialFile, "");
+    EXPECT_EQ(script.OpenFileRequests().at(2).initialFile, "");
 }

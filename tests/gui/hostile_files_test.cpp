@@ -35,25 +35,6 @@ long PeakMemoryKiB() {
     return usage.ru_maxrss;
 }
 
-// Sets TMPDIR for its lifetime.
-class TmpDirSetting {
-public:
-    explicit TmpDirSetting(const std::string& value) {
-        const char* old = std::getenv("TMPDIR");
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        setenv("TMPDIR", value.c_str(), 1);
-    }
-    ~TmpDirSetting() {
-        if (m_had) setenv("TMPDIR", m_old.c_str(), 1);
-        else unsetenv("TMPDIR");
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
-
 } // namespace
 
 TEST_F(EditorTest, AFiveGigabyteFileIsRefusedWithoutBeingRead) {
@@ -157,7 +138,7 @@ TEST_F(EditorTest, AnUnusableTemporaryFolderEndsStartUpWithAMessage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tmpdir);
-        TmpDirSetting setting(c.tmpdir);
+        ScopedEnv setting("TMPDIR", c.tmpdir);
         script.AnswerMessage(MsgResult::OK);
         program = std::make_unique<modMain>();
         EXPECT_FALSE(program->Main());
@@ -170,7 +151,7 @@ TEST_F(EditorTest, AnUnusableTemporaryFolderEndsStartUpWithAMessage) {
     }
     // A usable folder, but the file cannot be written in full.
     {
-        TmpDirSetting setting(dir.Path().string());
+        ScopedEnv setting("TMPDIR", dir.Path().string());
         struct rlimit old {};
         ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
         struct rlimit small = old;

@@ -3,10 +3,12 @@
 // Tests run as root, so permissions cannot make writes fail: the faults are
 // made with folders, links to devices and a file size limit instead.
 #include "support/EditorFixture.h"
+#include "tiles/Tileset.h"
 
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <sys/resource.h>
 
 using namespace q2;
@@ -29,6 +31,19 @@ protected:
         RomImage expected = rom;
         expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
         return expected;
+    }
+    // Saves, and the box the save shows (exclamation icon) is answered so that
+    // nothing is written: the map stays modified, and the same answer after Yes
+    // in the unsaved-changes question stops the load of another map.
+    void SaveWritesNothing(const std::string& box, MsgResult answer, MsgButtons buttons) {
+        const RomImage before = ReadFile(romPath);
+        script.AnswerMessage(answer, box, buttons, MsgIcon::Exclamation);
+        Form().cmdSaveMap->click();
+        EXPECT_EQ(MapFrame(), "Map (modified)");
+        script.AnswerMessage(MsgResult::Yes, msg::kSaveQuestion).AnswerMessage(answer, box);
+        ClickLoadMap(1);
+        EXPECT_EQ(program->CurrentMap, 0);
+        EXPECT_EQ(ReadFile(romPath), before);
     }
     // Saves, expecting one critical box that names the file and gives reason.
     void SaveFails(const std::string& path, const std::string& reason) {
@@ -121,18 +136,123 @@ TEST_F(SaveFaults, AGrownFileKeepsItsTailAndADeletedOneIsMadeAnew) {
     grown.insert(grown.end(), tail.begin(), tail.end());
     WriteFile(romPath, grown);
 
-    // Saving an unedited map still rewrites the whole image.
+    // The map goes into the file as it is now.
+    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath));
     Form().cmdSaveMap->click();
-    RomImage expected = rom;
-    expected.insert(expected.end(), tail.begin(), tail.end());
-    EXPECT_EQ(ReadFile(romPath), expected);
+    EXPECT_EQ(ReadFile(romPath), grown);
 
+    // Deleted: made anew from the image, without asking.
     Edit();
     fs::remove(romPath);
     Form().cmdSaveMap->click();
-    EXPECT_TRUE(script.Messages().empty());
+    EXPECT_EQ(script.Messages().size(), 1u);
+    RomImage expected = grown;
+    expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
+    EXPECT_EQ(ReadFile(romPath), expected);
+    EXPECT_FALSE(program->MapModified);
+}
+
+// Another program writes a tileset byte and bytes of two maps after the ROM
+// was opened. Fault caught: the save puts the bytes read at opening back
+// over them, silently.
+TEST_F(SaveFaults, AnotherProgramsChangesAreKeptWhenTheUserSaysSo) {
+    constexpr int kMap1 = 0x37400;
+    Start(romPath);
+    Edit();
+    const MapEntry& entry = program->Catalogue.entries[1];  // the same tiles as map 0
+    RomImage other = rom;
+    other[size_t(entry.TilesetFirst)] ^= 0xFF;
+    other[kMap0 + 7] = EncodeCell(9, 9);
+    other[kMap1 + 3] = EncodeCell(2, 5);
+    WriteFile(romPath, other);
+    const std::string question = msg::ChangedOnDisk(romPath);
+    SaveWritesNothing(question, MsgResult::No, MsgButtons::YesNo);
+
+    // Yes writes this map into the file as it is now.
+    script.AnswerMessage(MsgResult::Yes, question);
+    Form().cmdSaveMap->click();
+    RomImage expected = other;
+    expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
+    expected[kMap0 + 7] = rom[kMap0 + 7];  // this map is the editor's
+    EXPECT_EQ(ReadFile(romPath), expected);
+    EXPECT_FALSE(program->MapModified);
+
+    // Later loads show the other program's tiles and map; saving again asks nothing.
+    ClickLoadMap(1);
+    EXPECT_EQ(program->Grid(3, 0, 0), 2);
+    EXPECT_EQ(program->Grid(3, 0, 1), 5);
+    cDIBSection tiles;
+    BuildTileset(tiles, other, entry.TilesetFirst, entry.TilesetLast);
+    EXPECT_EQ(program->TilesetSurface.Image(), tiles.Image());
+    Form().cmdSaveMap->click();
+    EXPECT_EQ(ReadFile(romPath), expected);
+}
+
+// Fault caught: a ticked "Open as read-only" is ignored and the file written.
+TEST_F(SaveFaults, AFileOpenedReadOnlyIsNeverWritten) {
+    script.AnswerOpenFile(romPath, std::nullopt, true);
+    program = std::make_unique<modMain>();
+    ASSERT_TRUE(program->Main());
+    EXPECT_FALSE(script.OpenFileRequests().at(0).readOnly);  // the box starts unticked
+    EXPECT_EQ(Caption(), "Quill2 MapEditor - game.gb [read-only]");
+    Edit();
+    SaveWritesNothing(msg::ReadOnlyNotSaved(romPath), MsgResult::OK, MsgButtons::OK);
+    EXPECT_FALSE(fs::exists(dir.Path() / "state"));  // no backup either
+
+    // Opened again without the tick, it saves.
+    script.AnswerMessage(MsgResult::No, msg::kSaveQuestion).AnswerOpenFile(romPath);
+    Form().cmdLoadAnotherROM->click();
+    EXPECT_EQ(Caption(), "Quill2 MapEditor - game.gb");
+    Edit();
+    Form().cmdSaveMap->click();
+    EXPECT_EQ(ReadFile(romPath), Edited());
+}
+
+// Faults caught: no copy of the file before the editor first writes to it, a
+// copy at every save, a copy of the image rather than of the file, a copy
+// others may read.
+TEST_F(SaveFaults, TheFileIsBackedUpBeforeTheFirstWrite) {
+    const fs::path folder = dir.Path() / "state/quill2-mapeditor/backups";
+    auto backups = [&] {
+        std::set<fs::path> files;
+        if (fs::exists(folder))
+            for (const auto& entry : fs::directory_iterator(folder)) files.insert(entry.path());
+        return files;
+    };
+    Start(romPath);
+    Edit();
+    EXPECT_TRUE(backups().empty());
+    Form().cmdSaveMap->click();
+    const std::set<fs::path> first = backups();
+    ASSERT_EQ(first.size(), 1u);
+    const fs::path copy = *first.begin();
+    EXPECT_EQ(ReadFile(copy.string()), rom);
+    EXPECT_TRUE(copy.filename().string().starts_with("game.gb.")) << copy;
+    EXPECT_EQ(fs::status(copy).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    for (const fs::path& made : {folder, folder.parent_path()})
+        EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
+
+    Click(Form().pbxMap, Qt::LeftButton, Cell(5, 5));
+    Form().cmdSaveMap->click();
+    EXPECT_EQ(backups(), first);
+}
+
+// Faults caught: a backup that failed is ignored, or keeps saving from ever
+// working again.
+TEST_F(SaveFaults, ABackupThatCannotBeMadeIsAskedAboutOnce) {
+    fs::create_directories(dir.Path() / "state");
+    WriteFile(dir.File("state/quill2-mapeditor"), {1});  // a file where the folder goes
+    Start(romPath);
+    Edit();
+    const std::string question = msg::BackupFailed(
+        romPath, "Cannot make the backup folder " + dir.File("state") + "/quill2-mapeditor/backups: Not a directory");
+    SaveWritesNothing(question, MsgResult::No, MsgButtons::YesNo);
+
+    script.AnswerMessage(MsgResult::Yes, question);
+    Form().cmdSaveMap->click();
     EXPECT_EQ(ReadFile(romPath), Edited());
     EXPECT_FALSE(program->MapModified);
+    Form().cmdSaveMap->click();  // not asked again in this run
 }
 
 TEST_F(SaveFaults, AWriteCutShortIsReportedAndTouchesNothingPastTheLimit) {
@@ -140,11 +260,13 @@ TEST_F(SaveFaults, AWriteCutShortIsReportedAndTouchesNothingPastTheLimit) {
     RomImage grown = rom;
     grown.resize(rom.size() + 4096, 0x5A);
     WriteFile(romPath, grown);
+    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath));
+    Form().cmdSaveMap->click();
     Edit();
 
-    // A file size limit below the map: the first bytes are written, then
-    // the system refuses with "File too large".
-    const rlim_t limit = kMap0 - 0x1000;
+    // A file size limit inside the map, past the edited cell: the first bytes
+    // are written, then the system refuses with "File too large".
+    const rlim_t limit = kMap0 + 0x100;
     struct rlimit old {};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
@@ -159,6 +281,7 @@ TEST_F(SaveFaults, AWriteCutShortIsReportedAndTouchesNothingPastTheLimit) {
     ASSERT_EQ(file.size(), grown.size());
     EXPECT_TRUE(std::equal(file.begin() + limit, file.end(), grown.begin() + limit));
 
+    // What the failed write left is the editor's own: the next save asks nothing.
     Form().cmdSaveMap->click();
     RomImage expected = Edited();
     expected.resize(grown.size(), 0x5A);

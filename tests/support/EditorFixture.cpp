@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScreen>
 
 namespace q2::test {
 
@@ -58,6 +59,22 @@ void EditorTest::PickMapBlock(QPoint a, QPoint b) {
     Press(box, Qt::RightButton, Cell(a.x(), a.y()));
     Move(box, Qt::RightButton, Cell(b.x(), b.y()));
     Release(box, Qt::RightButton, Cell(b.x(), b.y()));
+}
+
+QImage EditorTest::Shown(QWidget* box) {
+    QApplication::processEvents();
+    const QPoint at = box->mapTo(box->window(), QPoint(0, 0));
+    QWidget* window = box->window();
+    return window->screen()
+        ->grabWindow(window->winId(), at.x(), at.y(), box->width(), box->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+void EditorTest::WindowSystemRepaint() {
+    Form().hide();
+    Form().show();
+    QApplication::processEvents();
 }
 
 void EditorTest::ClickLoadMap(int index) {

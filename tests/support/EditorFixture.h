@@ -31,9 +31,13 @@ protected:
     std::string Caption() { return Form().windowTitle().toStdString(); }
     std::string Label() { return Form().lblSelection->text().toStdString(); }
     std::string MapFrame() { return Form().fraMap->title().toStdString(); }
-    // What each box shows on the screen.
-    QImage MapScreen() { return Form().pbxMap->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-    QImage TilesetScreen() { return Form().pbxTileset->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // What each box shows in the window, once the repaints asked for have run;
+    // taking it paints nothing.
+    QImage MapScreen() { return Shown(Form().pbxMap); }
+    QImage TilesetScreen() { return Shown(Form().pbxTileset); }
+    // A repaint of the whole window asked for by the window system, as when
+    // it is restored from the taskbar.
+    void WindowSystemRepaint();
     // Picks tileset tile (column, row) as the single selected tile.
     void PickTile(int column, int row);
     // Right-drags over the tileset from cell a to cell b, one cell at a time.
@@ -43,10 +47,15 @@ protected:
     void ClickLoadMap(int index);
 
     TempDir dir;
+    // Backups go to the test's folder, never to the user's.
+    ScopedEnv stateHome{"XDG_STATE_HOME", dir.File("state")};
     RomImage rom = PatternRom();
     std::string romPath;
     ScriptedToolkit script;
     std::unique_ptr<modMain> program;
+
+private:
+    QImage Shown(QWidget* box);
 };
 
 } // namespace q2::test

@@ -33,6 +33,18 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+    const char* old = std::getenv(name);
+    m_had = old != nullptr;
+    if (m_had) m_old = old;
+    setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
+    else unsetenv(m_name.c_str());
+}
+
 void WriteFile(const std::string& path, const RomImage& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

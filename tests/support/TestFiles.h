@@ -27,6 +27,20 @@ private:
     std::filesystem::path m_path;
 };
 
+// Sets an environment variable for its lifetime, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
 void WriteFile(const std::string& path, const RomImage& bytes);
 RomImage ReadFile(const std::string& path);
 
