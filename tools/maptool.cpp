@@ -2,6 +2,7 @@
 // quill2-maptool: the editor's catalogue, decoder and renderer on the command
 // line, for scripting ROM work and for trying the program without a game.
 
+#include "app/Backup.h"
 #include "app/Catalogue.h"
 #include "app/Rom.h"
 #include "demo_rom.h"
@@ -17,6 +18,7 @@
 #include <QSaveFile>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -35,13 +37,14 @@ constexpr char kUsage[] =
     "                                       (256 x 256, or 256 x 160 for a sub-map, times N).\n"
     "  tileset ROM INDEX OUT.png [--scale N]\n"
     "                                       Draw the 128 x 128 tileset of map INDEX.\n"
-    "  demo-rom OUT.gb                      Write a demo ROM image to try the editor with.\n"
+    "  demo-rom OUT.gb [--no-backup]        Write a demo ROM image to try the editor with.\n"
     "  export ROM INDEX OUT                 Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
     "                                       OUT.tmj / OUT.json (JSON), with its tileset image\n"
     "                                       (tiles-FIRST-LAST.png) beside it.\n"
     "  export ROM --all OUTDIR              Write every map as OUTDIR/NN-Name.tmx, each\n"
     "                                       tileset image once; prints the map files.\n"
-    "  import ROM INDEX IN [--dry-run]      Put the cells of Tiled map IN (.tmx, .tmj or\n"
+    "  import ROM INDEX IN [--dry-run] [--no-backup]\n"
+    "                                       Put the cells of Tiled map IN (.tmx, .tmj or\n"
     "                                       .json) into map INDEX of ROM and print how many\n"
     "                                       changed; only that map's bytes are written.\n"
     "                                       --dry-run: count them, write nothing.\n"
@@ -51,6 +54,10 @@ constexpr char kUsage[] =
     "A Tiled map to import is 32 cells wide and 32 (20 for a sub-map) high, of\n"
     "8 x 8 tiles, with one tile layer and one tileset of 256 tiles in 16 columns,\n"
     "no empty, flipped or rotated cells; anything else is refused, ROM untouched.\n"
+    "Before a ROM file is written over, a copy of it is kept in\n"
+    "$XDG_STATE_HOME/quill2-mapeditor/backups (~/.local/state/... by default), the\n"
+    "newest 20 per file name; when no copy can be made nothing is written, unless\n"
+    "--no-backup is given.\n"
     "Exit code 0 on success; otherwise a message on standard error and code 1\n"
     "(2 for wrong usage).\n";
 
@@ -112,9 +119,22 @@ const q2::MapEntry& FittingEntry(const q2::MapCatalogue& catalogue, int index, c
     return entry;
 }
 
-// Every write of a ROM file goes through here: the whole image over the
-// start of the file, read back and compared.
-void WriteRom(const std::string& path, const q2::RomImage& image) {
+// Before a ROM file that is there is written over, a copy of it goes to the
+// backups folder, as the editor makes before its first save. When no copy
+// can be made nothing is written, unless the user said --no-backup.
+void BackUp(const std::string& path, bool noBackup) {
+    std::error_code ec;
+    if (noBackup || !std::filesystem::is_regular_file(path, ec)) return;
+    const q2::BackupResult backup = q2::BackupRomFile(path);
+    if (!backup.ok)
+        throw Failure{"no backup of " + path + " could be made, so nothing was written (" + backup.error +
+                      "); --no-backup writes without one"};
+}
+
+// Every write into a ROM file goes through here: a backup first, then the
+// whole image over the start of the file, read back and compared.
+void WriteRom(const std::string& path, const q2::RomImage& image, bool noBackup) {
+    BackUp(path, noBackup);
     std::string error;
     if (!q2::WriteRomFile(path, image, error)) throw Failure{error};
 }
@@ -172,8 +192,10 @@ int Draw(const std::vector<std::string>& args, bool wholeMap) {
 }
 
 int DemoRom(const std::vector<std::string>& args) {
-    if (args.size() != 2) throw UsageError{"demo-rom takes OUT.gb"};
+    const bool noBackup = args.size() == 3 && args[2] == "--no-backup";
+    if (args.size() != 2 && !noBackup) throw UsageError{"demo-rom takes OUT.gb [--no-backup]"};
     const q2::RomImage rom = q2::MakeDemoRom();
+    BackUp(args[1], noBackup);  // a ROM already there is replaced whole
     std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(rom.data()), std::streamsize(rom.size()));
     out.close();
@@ -243,12 +265,13 @@ int Export(const std::vector<std::string>& args) {
 // import ROM INDEX IN [--dry-run]
 int Import(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
-    bool dryRun = false;
+    bool dryRun = false, noBackup = false;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--dry-run") dryRun = true;
+        else if (args[i] == "--no-backup") noBackup = true;
         else positional.push_back(args[i]);
     }
-    if (positional.size() != 3) throw UsageError{"import takes ROM INDEX IN [--dry-run]"};
+    if (positional.size() != 3) throw UsageError{"import takes ROM INDEX IN [--dry-run] [--no-backup]"};
     const std::string& romPath = positional[0];
     const std::string& in = positional[2];
     const q2::MapCatalogue catalogue = Catalogue();
@@ -283,7 +306,7 @@ int Import(const std::vector<std::string>& args) {
     } else if (changed == 0) {
         std::cout << "0 cells changed in " << label << "; " << romPath << " left as it was\n";
     } else {
-        WriteRom(romPath, rom);
+        WriteRom(romPath, rom, noBackup);
         std::cout << cells << " changed in " << label << "\n";
     }
     return 0;

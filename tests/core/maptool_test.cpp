@@ -8,16 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 using namespace q2;
 
 namespace {
 
 using ToolRun = test::CommandRun;
-
-ToolRun Tool(const std::string& args) {
-    return test::RunCommand(std::string(QUILL2_MAPTOOL) + " " + args);  // the tool under test, named by the build
-}
+const auto Tool = test::MapTool;
 
 // The map as the game's bytes describe it, decoded here independently.
 QRgb Expected(const RomImage& rom, int mapOffset, int first, int x, int y) {
@@ -143,4 +141,46 @@ TEST(MapTool, DemoRomIsAnExpectedRom) {
     EXPECT_TRUE(IsExpectedRom(demo));
     for (int i = 0; i < 19; ++i)
         EXPECT_EQ(Tool("render " + dir.File("demo.gb") + " " + std::to_string(i) + " " + dir.File("d.png")).code, 0);
+}
+
+// Faults caught: a ROM written over (by import or demo-rom) with no copy of
+// it kept first, or written although no copy could be made.
+TEST(MapTool, ARomIsBackedUpBeforeItIsWrittenOver) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const std::string rom = dir.File("game.gb"), map = dir.File("map.tmx");
+    const RomImage before = test::PatternRom();
+    test::WriteFile(rom, before);
+    ASSERT_EQ(Tool("export " + rom + " 4 " + map).code, 0);
+    const RomImage exported = test::ReadFile(map);
+    std::string tmx(exported.begin(), exported.end());
+    const size_t first = tmx.find_first_of("0123456789", tmx.find("encoding=\"csv\">") + 15);  // cell (0, 0)
+    tmx.replace(first, tmx.find(',', first) - first, tmx.compare(first, 2, "1,") == 0 ? "2" : "1");
+    test::WriteFile(map, RomImage(tmx.begin(), tmx.end()));
+
+    auto run = [&](const std::string& stateHome, const std::string& args) {
+        return test::RunCommand("XDG_STATE_HOME=" + stateHome + " " + QUILL2_MAPTOOL + " " + args);
+    };
+    const std::string blocked = dir.File("blocked"), state = dir.File("state");
+    test::WriteFile(blocked, {1});  // a file where the state folder would be
+    const std::string import = "import " + rom + " 4 " + map;
+    ToolRun refused = run(blocked, import);
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("no backup of " + rom), std::string::npos) << refused.err;
+    EXPECT_EQ(test::ReadFile(rom), before);
+
+    ASSERT_EQ(run(state, import).code, 0);
+    const RomImage imported = test::ReadFile(rom);
+    ASSERT_NE(imported, before);
+    ASSERT_EQ(run(state, "demo-rom " + rom).code, 0);
+    std::vector<RomImage> copies;
+    for (const auto& entry : fs::directory_iterator(state + "/quill2-mapeditor/backups"))
+        copies.push_back(test::ReadFile(entry.path().string()));
+    EXPECT_EQ(copies.size(), 2u);
+    EXPECT_NE(std::find(copies.begin(), copies.end(), before), copies.end());
+    EXPECT_NE(std::find(copies.begin(), copies.end(), imported), copies.end());
+
+    const RomImage demo = test::ReadFile(rom);
+    EXPECT_EQ(run(blocked, import + " --no-backup").code, 0);  // the user's word: written without one
+    EXPECT_NE(test::ReadFile(rom), demo);
 }

@@ -25,4 +25,9 @@ CommandRun RunCommand(const std::string& commandLine) {
     return run;
 }
 
+std::string ToolStateHome() {
+    static const TempDir folder;
+    return folder.Path().string();
+}
+
 } // namespace q2::test

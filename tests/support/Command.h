@@ -14,4 +14,15 @@ struct CommandRun {
 // Runs commandLine with /bin/sh and collects its exit code and both outputs.
 CommandRun RunCommand(const std::string& commandLine);
 
+// The state folder (XDG_STATE_HOME) of the tools a test runs, so that their
+// ROM backups land in a folder of the test program's, never the user's. Made
+// on first use, removed when the program ends.
+std::string ToolStateHome();
+
+#ifdef QUILL2_MAPTOOL  // the build's quill2-maptool, named by the build for the core tests
+inline CommandRun MapTool(const std::string& args) {
+    return RunCommand("XDG_STATE_HOME=" + ToolStateHome() + " " + QUILL2_MAPTOOL + " " + args);
+}
+#endif
+
 } // namespace q2::test
