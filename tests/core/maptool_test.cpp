@@ -15,7 +15,7 @@ using namespace q2;
 namespace {
 
 using ToolRun = test::CommandRun;
-const auto Tool = test::MapTool;
+ToolRun Tool(const std::string& args) { return test::MapTool(args); }
 
 // The map as the game's bytes describe it, decoded here independently.
 QRgb Expected(const RomImage& rom, int mapOffset, int first, int x, int y) {
@@ -158,21 +158,18 @@ TEST(MapTool, ARomIsBackedUpBeforeItIsWrittenOver) {
     tmx.replace(first, tmx.find(',', first) - first, tmx.compare(first, 2, "1,") == 0 ? "2" : "1");
     test::WriteFile(map, RomImage(tmx.begin(), tmx.end()));
 
-    auto run = [&](const std::string& stateHome, const std::string& args) {
-        return test::RunCommand("XDG_STATE_HOME=" + stateHome + " " + QUILL2_MAPTOOL + " " + args);
-    };
     const std::string blocked = dir.File("blocked"), state = dir.File("state");
     test::WriteFile(blocked, {1});  // a file where the state folder would be
     const std::string import = "import " + rom + " 4 " + map;
-    ToolRun refused = run(blocked, import);
+    ToolRun refused = test::MapTool(import, blocked);
     EXPECT_EQ(refused.code, 1);
     EXPECT_NE(refused.err.find("no backup of " + rom), std::string::npos) << refused.err;
     EXPECT_EQ(test::ReadFile(rom), before);
 
-    ASSERT_EQ(run(state, import).code, 0);
+    ASSERT_EQ(test::MapTool(import, state).code, 0);
     const RomImage imported = test::ReadFile(rom);
     ASSERT_NE(imported, before);
-    ASSERT_EQ(run(state, "demo-rom " + rom).code, 0);
+    ASSERT_EQ(test::MapTool("demo-rom " + rom, state).code, 0);
     std::vector<RomImage> copies;
     for (const auto& entry : fs::directory_iterator(state + "/quill2-mapeditor/backups"))
         copies.push_back(test::ReadFile(entry.path().string()));
@@ -181,6 +178,6 @@ TEST(MapTool, ARomIsBackedUpBeforeItIsWrittenOver) {
     EXPECT_NE(std::find(copies.begin(), copies.end(), imported), copies.end());
 
     const RomImage demo = test::ReadFile(rom);
-    EXPECT_EQ(run(blocked, import + " --no-backup").code, 0);  // the user's word: written without one
+    EXPECT_EQ(test::MapTool(import + " --no-backup", blocked).code, 0);  // the user's word: written without one
     EXPECT_NE(test::ReadFile(rom), demo);
 }

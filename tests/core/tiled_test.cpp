@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kSubMap = 4, kSubMapOffset = 0x3B000;  // Lantern Zone, 20 rows
 
-const auto Tool = test::MapTool;
+test::CommandRun Tool(const std::string& args) { return test::MapTool(args); }
 
 // Tiled's programs, with their settings kept in folder.
 test::CommandRun Tiled(const std::string& args, const test::TempDir& folder) {

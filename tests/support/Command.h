@@ -20,8 +20,9 @@ CommandRun RunCommand(const std::string& commandLine);
 std::string ToolStateHome();
 
 #ifdef QUILL2_MAPTOOL  // the build's quill2-maptool, named by the build for the core tests
-inline CommandRun MapTool(const std::string& args) {
-    return RunCommand("XDG_STATE_HOME=" + ToolStateHome() + " " + QUILL2_MAPTOOL + " " + args);
+// stateHome: where its backups go, when not ToolStateHome().
+inline CommandRun MapTool(const std::string& args, const std::string& stateHome = ToolStateHome()) {
+    return RunCommand("XDG_STATE_HOME=" + stateHome + " " + QUILL2_MAPTOOL + " " + args);
 }
 #endif
 
