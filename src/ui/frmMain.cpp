@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QWindow>
 
 #include <cmath>
 
@@ -125,6 +126,26 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     QCoreApplication::quit();
+}
+
+// A window that is mapped again, uncovered or restored is often shown from
+// the toolkit's own copy of its pixels, with no paint event for the picture
+// boxes; their Paint handlers must still run, so that a finished map pick's
+// frame goes as it does in any other repaint. The window's expose says when.
+void frmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (QWindow* window = windowHandle(); window && !m_watchingExposes) {
+        window->installEventFilter(this);
+        m_watchingExposes = true;
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
+        pbxMap->Refresh();
+        pbxTileset->Refresh();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMain::DrawSelectionFrame(PictureBox& box, int c0, int r0, int c1, int r1) {

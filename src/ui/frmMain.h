@@ -54,6 +54,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void cmdHelp_Click();
@@ -64,6 +66,7 @@ private:
     modMain& m_program;
     std::unique_ptr<frmHelp> m_help;
     std::unique_ptr<frmAbout> m_about;
+    bool m_watchingExposes = false;  // the window's exposes reach eventFilter
 };
 
 } // namespace q2
