@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +47,15 @@ TEST(RomFile, BadInputsGiveAnErrorWithoutReading) {
 
     std::filesystem::resize_file(dir.File("big.gb"), kMaxRomFileSize);  // the largest cartridge reads
     EXPECT_TRUE(ReadRomFile(dir.File("big.gb")).ok());
+
+    // A file that ends before the size it had when looked at (as if it shrank
+    // while read) is a read error, never an image padded with zeros.
+    const char* shorter = "/sys/devices/system/cpu/online";  // says 4096 bytes, holds a few
+    if (std::filesystem::is_regular_file(shorter)) {
+        const RomReadResult shrunk = ReadRomFile(shorter);
+        EXPECT_EQ(shrunk.status, RomReadStatus::ReadError);
+        EXPECT_TRUE(shrunk.bytes.empty());
+    }
 }
 
 TEST(RomFile, TitleAndSizeCheck) {
@@ -110,11 +121,24 @@ TEST(Backup, EachCopyHasItsOwnNameAndTheNewestTwentyAreKept) {
         expected.insert(other);
     }
     test::WriteFile(dir.File("game.gb"), test::PatternRom());
-    for (int i = 0; i < 3; ++i) {
-        const BackupResult made = BackupRomFile(dir.File("game.gb"));
+    test::WriteFile(dir.File("empty.gb"), {});  // an empty file is backed up too
+    for (const char* rom : {"game.gb", "game.gb", "game.gb", "empty.gb"}) {
+        const BackupResult made = BackupRomFile(dir.File(rom));
         ASSERT_TRUE(made.ok) << made.error;
         EXPECT_TRUE(expected.insert(std::filesystem::path(made.path).filename().string()).second) << made.path;
     }
+    // A copy cut short by the system leaves nothing behind, not even its hidden file.
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const BackupResult cut = BackupRomFile(dir.File("game.gb"));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(cut.ok);
+    EXPECT_NE(cut.error.find("File too large"), std::string::npos) << cut.error;
     std::set<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) left.insert(entry.path().filename().string());
     EXPECT_EQ(left, expected);

@@ -277,11 +277,12 @@ TEST_F(EditorTest, BlocksAreClippedAtTheRightAndBottomEdges) {
     EXPECT_EQ(program->MapSurface.Image().size(), QSize(256, 160));
     PickTilesetBlock({0, 0}, {2, 2});
     const MapGrid sub = program->Grid;
+    Click(Form().pbxMap, Qt::LeftButton, QPointF(0, 160));  // below the map: ignored
+    Click(Form().pbxMap, Qt::LeftButton, QPointF(256, 0));  // right of it: ignored
+    EXPECT_FALSE(program->MapModified);
     Click(Form().pbxMap, Qt::LeftButton, QPointF(255, 159));  // cell (31, 19)
     EXPECT_EQ(program->Grid(31, 19, 0), 0);
     EXPECT_EQ(program->Grid(31, 19, 1), 0);
-    Click(Form().pbxMap, Qt::LeftButton, QPointF(0, 160));  // below the map: ignored
-    Click(Form().pbxMap, Qt::LeftButton, QPointF(256, 0));
     MapGrid expected = sub;
     expected(31, 19, 0) = 0;
     expected(31, 19, 1) = 0;
@@ -293,6 +294,12 @@ TEST_F(EditorTest, BlocksAreClippedAtTheRightAndBottomEdges) {
     Move(Form().pbxMap, Qt::RightButton, QPointF(60, 200));
     Release(Form().pbxMap, Qt::RightButton, QPointF(60, 200));
     EXPECT_EQ(Label(), "Selection: 2x2 tiles");
+    // One pixel past the right edge is not a 33rd column.
+    Press(Form().pbxMap, Qt::RightButton, Cell(30, 2));
+    Move(Form().pbxMap, Qt::RightButton, Cell(31, 2));
+    Move(Form().pbxMap, Qt::RightButton, QPointF(256, 20));
+    Release(Form().pbxMap, Qt::RightButton, QPointF(256, 20));
+    EXPECT_EQ(Label(), "Selection: 2x1 tiles");
 }
 
 TEST_F(EditorTest, MiddleAndBothButtons) {
@@ -409,12 +416,26 @@ TEST_F(EditorTest, TheRedFrameInBothBoxes) {
     // window system asks for removes it.
     PickMapBlock({10, 5}, {12, 7});
     EXPECT_EQ(MapScreen().pixel(78, 38), kRed);
+    int paints = 0;
+    Form().pbxMap->Paint = [&] {
+        ++paints;
+        Form().pbxMap_Paint();
+    };
     WindowSystemRepaint();
     EXPECT_EQ(MapScreen(), program->MapSurface.Image().convertToFormat(QImage::Format_RGB32));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_EQ(paints, 1);  // one repaint, not one that asks for the next
+    Form().pbxMap->update();  // as when a window that covered part of the box moves away
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_EQ(paints, 2);
     PickTile(0, 0);
     EXPECT_NE(MapScreen().pixel(78, 38), kRed);
     EXPECT_EQ(TilesetScreen().pixel(7, 8), kRed);  // single tile frame: inner bottom row
     EXPECT_EQ(TilesetScreen().pixel(9, 9), kRed);  // outer bottom-right corner
+    // In the last row the frame's bottom lies outside the box; its sides reach the last pixel row.
+    PickTile(3, 15);
+    tiles = TilesetScreen();
+    for (int x : {22, 23, 32, 33}) EXPECT_EQ(tiles.pixel(x, 127), kRed) << x;
 }
 
 TEST_F(EditorTest, HelpAndAboutAreMadeOnceAndReused) {

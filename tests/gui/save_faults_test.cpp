@@ -141,11 +141,19 @@ TEST_F(SaveFaults, AGrownFileKeepsItsTailAndADeletedOneIsMadeAnew) {
     Form().cmdSaveMap->click();
     EXPECT_EQ(ReadFile(romPath), grown);
 
-    // Deleted: made anew from the image, without asking.
+    // Grown past any cartridge: nothing to compare with, so nothing is written.
     Edit();
+    fs::resize_file(romPath, kMaxRomFileSize + 1);
+    SaveFails(romPath, "larger than any cartridge");
+    EXPECT_EQ(fs::file_size(romPath), uint64_t(kMaxRomFileSize + 1));
+    RomImage head = ReadFile(romPath);
+    head.resize(grown.size());
+    EXPECT_EQ(head, grown);
+
+    // Deleted: made anew from the image, without asking.
     fs::remove(romPath);
     Form().cmdSaveMap->click();
-    EXPECT_EQ(script.Messages().size(), 1u);
+    EXPECT_EQ(script.Messages().size(), 2u);
     RomImage expected = grown;
     expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
     EXPECT_EQ(ReadFile(romPath), expected);
@@ -199,6 +207,18 @@ TEST_F(SaveFaults, AFileOpenedReadOnlyIsNeverWritten) {
     SaveWritesNothing(msg::ReadOnlyNotSaved(romPath), MsgResult::OK, MsgButtons::OK);
     EXPECT_FALSE(fs::exists(dir.Path() / "state"));  // no backup either
 
+    // Another ROM refused at the title warning leaves this one read-only.
+    RomImage odd = rom;
+    odd.push_back(0);
+    WriteFile(dir.File("odd.gb"), odd);
+    script.AnswerMessage(MsgResult::No, msg::kSaveQuestion)
+        .AnswerOpenFile(dir.File("odd.gb"))
+        .AnswerMessage(MsgResult::No, msg::kTitleWarning);
+    Form().cmdLoadAnotherROM->click();
+    script.AnswerMessage(MsgResult::OK, msg::ReadOnlyNotSaved(romPath));
+    Form().cmdSaveMap->click();
+    EXPECT_EQ(ReadFile(romPath), rom);
+
     // Opened again without the tick, it saves.
     script.AnswerMessage(MsgResult::No, msg::kSaveQuestion).AnswerOpenFile(romPath);
     Form().cmdLoadAnotherROM->click();
@@ -235,6 +255,14 @@ TEST_F(SaveFaults, TheFileIsBackedUpBeforeTheFirstWrite) {
     Click(Form().pbxMap, Qt::LeftButton, Cell(5, 5));
     Form().cmdSaveMap->click();
     EXPECT_EQ(backups(), first);
+
+    // A second ROM of the same run gets its own copy before its first write.
+    WriteFile(dir.File("second.gb"), rom);
+    script.AnswerOpenFile(dir.File("second.gb"));
+    Form().cmdLoadAnotherROM->click();
+    Edit();
+    Form().cmdSaveMap->click();
+    EXPECT_EQ(backups().size(), 2u);
 }
 
 // Faults caught: a backup that failed is ignored, or keeps saving from ever
