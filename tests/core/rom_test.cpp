@@ -5,11 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <set>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,15 +126,10 @@ TEST(Backup, EachCopyHasItsOwnNameAndTheNewestTwentyAreKept) {
         EXPECT_TRUE(expected.insert(std::filesystem::path(made.path).filename().string()).second) << made.path;
     }
     // A copy cut short by the system leaves nothing behind, not even its hidden file.
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const BackupResult cut = BackupRomFile(dir.File("game.gb"));
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    const BackupResult cut = [&] {
+        test::ScopedFileSizeLimit limit(4096);
+        return BackupRomFile(dir.File("game.gb"));
+    }();
     EXPECT_FALSE(cut.ok);
     EXPECT_NE(cut.error.find("File too large"), std::string::npos) << cut.error;
     std::set<std::string> left;

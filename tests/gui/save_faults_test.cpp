@@ -5,11 +5,9 @@
 #include "support/EditorFixture.h"
 #include "tiles/Tileset.h"
 
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <set>
-#include <sys/resource.h>
 
 using namespace q2;
 using namespace q2::test;
@@ -295,15 +293,10 @@ TEST_F(SaveFaults, AWriteCutShortIsReportedAndTouchesNothingPastTheLimit) {
     // A file size limit inside the map, past the edited cell: the first bytes
     // are written, then the system refuses with "File too large".
     const rlim_t limit = kMap0 + 0x100;
-    struct rlimit old {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = limit;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    SaveFails(romPath, "File too large");
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    {
+        ScopedFileSizeLimit small(limit);
+        SaveFails(romPath, "File too large");
+    }
 
     const RomImage file = ReadFile(romPath);
     ASSERT_EQ(file.size(), grown.size());

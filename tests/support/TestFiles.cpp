@@ -45,6 +45,19 @@ ScopedEnv::~ScopedEnv() {
     else unsetenv(m_name.c_str());
 }
 
+ScopedFileSizeLimit::ScopedFileSizeLimit(rlim_t bytes) {
+    if (getrlimit(RLIMIT_FSIZE, &m_old) != 0) throw std::runtime_error("getrlimit failed");
+    m_oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = m_old;
+    limit.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) throw std::runtime_error("setrlimit failed");
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_old);
+    std::signal(SIGXFSZ, m_oldSignal);
+}
+
 void WriteFile(const std::string& path, const RomImage& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));

@@ -4,8 +4,10 @@
 
 #include "app/Rom.h"
 
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 
 namespace q2::test {
 
@@ -39,6 +41,21 @@ private:
     std::string m_name;
     bool m_had = false;
     std::string m_old;
+};
+
+// Limits the size of files this process writes for its lifetime: a write
+// past it fails with "File too large" (tests run as root, so permissions
+// cannot make writes fail).
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    struct rlimit m_old {};
+    void (*m_oldSignal)(int) = SIG_DFL;
 };
 
 void WriteFile(const std::string& path, const RomImage& bytes);
