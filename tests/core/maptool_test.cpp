@@ -285,6 +285,9 @@ TEST(MapTool, RepaintedTilesComeBackAndOnlyThey) {
 
     const RomImage after = test::ReadFile(rom);
     ASSERT_EQ(after.size(), before.size());
+    const auto backups = std::filesystem::directory_iterator(state + "/quill2-mapeditor/backups");
+    ASSERT_EQ(std::distance(begin(backups), end(backups)), 1);  // one copy, of the file before the write
+    EXPECT_EQ(test::ReadFile(std::filesystem::directory_iterator(state + "/quill2-mapeditor/backups")->path()), before);
     std::set<int> changed;
     for (size_t i = 0; i < after.size(); ++i)
         if (after[i] != before[i]) changed.insert(int(i) < first ? -1 : (int(i) - first) / 16);
