@@ -86,6 +86,7 @@ Result ReadTilePng(const QByteArray& bytes, const std::string& name) {
     if (!reader.read(&image) || image.size() != size)
         return Refuse(name, "the PNG data cannot be read (" + reader.errorString().toLower().toStdString() + ")");
     image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull()) return Refuse(name, "not enough memory to read the image");
 
     const int scale = image.width() / kTilesetPixels;
     QImage picture(kTilesetPixels, kTilesetPixels, QImage::Format_RGB888);
