@@ -33,7 +33,12 @@
 
 namespace {
 
-struct Arguments;
+// A command's words once its options are taken out.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;  // those given: name without dashes, value ("" for a flag)
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+};
 
 // One command: its forms (what follows its name, with a summary), its
 // options, and what runs it. The help texts are made from these.
@@ -51,13 +56,6 @@ struct Command {
     std::vector<Form> forms;
     std::vector<Option> options;
     int (*run)(const Arguments&);
-};
-
-// A command's words once its options are taken out.
-struct Arguments {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;  // those given: name without dashes, value ("" for a flag)
-    bool Has(const std::string& name) const { return options.count(name) != 0; }
 };
 
 struct UsageError {
@@ -104,9 +102,10 @@ int ParseNumber(const std::string& text, int low, int high, const char* what) {
 
 // Refuses a command given another number of file names and numbers.
 void ExpectCount(const Arguments& args, size_t count) {
-    if (args.positional.size() != count)
-        throw UsageError{std::to_string(args.positional.size()) + (args.positional.size() == 1 ? " argument" : " arguments") +
-                         " given, " + std::to_string(count) + " expected"};
+    const size_t given = args.positional.size();
+    if (given != count)
+        throw UsageError{std::to_string(given) + (given == 1 ? " argument" : " arguments") + " given, " +
+                         std::to_string(count) + " expected"};
 }
 
 q2::MapCatalogue Catalogue() {
@@ -352,9 +351,9 @@ int ImportTiles(const Arguments& args) {
             return q2::tilepng::ColourName(qRgb(q2::GetRValue(c), q2::GetGValue(c), q2::GetBValue(c)));
         };
         const int colour = q2::TilesetPixel(png.tiles, put.badX, put.badY);
-        throw Failure{in + ": pixel (" + std::to_string(put.badX * png.scale) + ", " + std::to_string(put.badY * png.scale) +
-                      ") is " + name(colour) + ", past the end of tiles " + range + ", where it must stay " +
-                      name(put.shown) + " as the tileset shows it"};
+        const std::string at = std::to_string(put.badX * png.scale) + ", " + std::to_string(put.badY * png.scale);
+        throw Failure{in + ": pixel (" + at + ") is " + name(colour) + ", past the end of tiles " + range +
+                      ", where it must stay " + name(put.shown) + " as the tileset shows it"};
     }
 
     std::string maps;
@@ -388,7 +387,8 @@ const std::vector<Command>& Commands() {
                                                       "(256 x 256, or 256 x 160 for a sub-map, times N)."}},
          {kScale}, Render},
         {"tileset", {{"ROM INDEX OUT.png [--scale N]", "Draw the 128 x 128 tileset of map INDEX."}}, {kScale}, Tileset},
-        {"demo-rom", {{"OUT.gb [--no-backup]", "Write a demo ROM image to try the editor with."}}, {kNoBackup}, DemoRom},
+        {"demo-rom", {{"OUT.gb [--no-backup]", "Write a demo ROM image to try the editor with."}}, {kNoBackup},
+         DemoRom},
         {"export",
          {{"ROM INDEX OUT", "Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
                             "OUT.tmj / OUT.json (JSON), with its tileset image\n"
@@ -465,7 +465,8 @@ std::string CommandHelp(const Command& command) {
         text += "  " + names;
         PutSummary(text, help, 18);
     };
-    for (const Option& o : command.options) option("--" + std::string(o.name) + (*o.valueName ? " " : "") + o.valueName, o.help);
+    for (const Option& o : command.options)
+        option("--" + std::string(o.name) + (*o.valueName ? " " : "") + o.valueName, o.help);
     option("-h, --help", "Show this text.");
     return text;
 }
@@ -499,7 +500,8 @@ int Run(const Command& command, const QStringList& words) {
         Arguments args;
         // Each byte of an argument was carried as one Latin-1 character, so a
         // file name comes back byte for byte, whatever its encoding.
-        for (const QString& word : parser.positionalArguments()) args.positional.push_back(word.toLatin1().toStdString());
+        for (const QString& word : parser.positionalArguments())
+            args.positional.push_back(word.toLatin1().toStdString());
         for (const Option& o : command.options)
             if (parser.isSet(QString::fromLatin1(o.name)))
                 args.options[o.name] = parser.value(QString::fromLatin1(o.name)).toLatin1().toStdString();

@@ -109,7 +109,8 @@ std::vector<uint8_t> EncodeTileset(const QImage& picture) {
 }
 
 int TilesetPixel(std::span<const uint8_t> tiles, int x, int y) {
-    const size_t at = size_t(((y / kTileSize) * kTilesetTilesPerRow + x / kTileSize) * kTileBytes + (y % kTileSize) * 2);
+    const int tile = (y / kTileSize) * kTilesetTilesPerRow + x / kTileSize;
+    const size_t at = size_t(tile * kTileBytes + (y % kTileSize) * 2);
     const int bit = 7 - x % kTileSize;
     return (tiles[at] >> bit & 1) | (tiles[at + 1] >> bit & 1) << 1;
 }

@@ -31,7 +31,9 @@ QByteArray Encoded(const QImage& image, const char* format = "PNG") {
     return bytes;
 }
 
-QImage Scaled(const QImage& image, int n) { return image.scaled(128 * n, 128 * n, Qt::IgnoreAspectRatio, Qt::FastTransformation); }
+QImage Scaled(const QImage& image, int n) {
+    return image.scaled(128 * n, 128 * n, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
 
 } // namespace
 
