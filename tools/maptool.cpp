@@ -56,6 +56,7 @@ struct Command {
     std::vector<Form> forms;
     std::vector<Option> options;
     int (*run)(const Arguments&);
+    std::vector<const char*> notes = {};
 };
 
 struct UsageError {
@@ -66,18 +67,22 @@ struct Failure {
     std::string message;
 };
 
-constexpr char kNotes[] =
-    "N is a whole number from 1 to 16 (default 1); scaling keeps square pixels.\n"
+// The notes at the end of the help, each shown with the commands it concerns.
+constexpr char kScaleNote[] = "N is a whole number from 1 to 16 (default 1); scaling keeps square pixels.\n";
+constexpr char kTiledNote[] =
     "A Tiled map to import is 32 cells wide and 32 (20 for a sub-map) high, of\n"
     "8 x 8 tiles, with one tile layer and one tileset of 256 tiles in 16 columns,\n"
-    "no empty, flipped or rotated cells; anything else is refused, ROM untouched.\n"
+    "no empty, flipped or rotated cells; anything else is refused, ROM untouched.\n";
+constexpr char kTileImageNote[] =
     "A tile image to import is a PNG of 128 x 128 pixels (or 128N x 128N in\n"
     "blocks of N x N, as tileset --scale N writes it) in the four shades of the\n"
-    "tileset, fully opaque; anything else is refused, ROM untouched.\n"
+    "tileset, fully opaque; anything else is refused, ROM untouched.\n";
+constexpr char kBackupNote[] =
     "Before a ROM file is written over, a copy of it is kept in\n"
     "$XDG_STATE_HOME/quill2-mapeditor/backups (~/.local/state/... by default), the\n"
     "newest 20 per file name; when no copy can be made nothing is written, unless\n"
-    "--no-backup is given.\n"
+    "--no-backup is given.\n";
+constexpr char kCommonNotes[] =
     "Options may come anywhere after the command; -- ends them, so that a file\n"
     "whose name starts with '-' can be named after it.\n"
     "Exit code 0 on success; otherwise a message on standard error and code 1\n"
@@ -385,10 +390,10 @@ const std::vector<Command>& Commands() {
          {}, List},
         {"render", {{"ROM INDEX OUT.png [--scale N]", "Draw map INDEX of ROM as the editor shows it\n"
                                                       "(256 x 256, or 256 x 160 for a sub-map, times N)."}},
-         {kScale}, Render},
-        {"tileset", {{"ROM INDEX OUT.png [--scale N]", "Draw the 128 x 128 tileset of map INDEX."}}, {kScale}, Tileset},
+         {kScale}, Render, {kScaleNote}},
+        {"tileset", {{"ROM INDEX OUT.png [--scale N]", "Draw the 128 x 128 tileset of map INDEX."}}, {kScale}, Tileset, {kScaleNote}},
         {"demo-rom", {{"OUT.gb [--no-backup]", "Write a demo ROM image to try the editor with."}}, {kNoBackup},
-         DemoRom},
+         DemoRom, {kBackupNote}},
         {"export",
          {{"ROM INDEX OUT", "Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
                             "OUT.tmj / OUT.json (JSON), with its tileset image\n"
@@ -400,7 +405,8 @@ const std::vector<Command>& Commands() {
                                                                ".json) into map INDEX of ROM and print how many\n"
                                                                "changed; only that map's bytes are written.\n"
                                                                "--dry-run: count them, write nothing."}},
-         {{"dry-run", "", "Count the cells that would change, write nothing."}, kNoBackup}, Import},
+         {{"dry-run", "", "Count the cells that would change, write nothing."}, kNoBackup}, Import,
+         {kTiledNote, kBackupNote}},
         {"import-tiles",
          {{"ROM INDEX IN.png [--dry-run] [--no-backup]",
            "Put the tiles of image IN.png (as tileset writes\n"
@@ -408,7 +414,8 @@ const std::vector<Command>& Commands() {
            "INDEX and print how many changed and which maps\n"
            "use them; only the changed tiles' bytes differ.\n"
            "--dry-run: count them, write nothing."}},
-         {{"dry-run", "", "Count the tiles that would change, write nothing."}, kNoBackup}, ImportTiles},
+         {{"dry-run", "", "Count the tiles that would change, write nothing."}, kNoBackup}, ImportTiles,
+         {kTileImageNote, kBackupNote}},
     };
     return commands;
 }
@@ -449,7 +456,7 @@ std::string Usage() {
         }
     text += "  --help                               Show this text; COMMAND --help shows one command's.\n"
             "  --version                            Show the version.\n\n";
-    return text + kNotes;
+    return text + kScaleNote + kTiledNote + kTileImageNote + kBackupNote + kCommonNotes;
 }
 
 std::string CommandHelp(const Command& command) {
@@ -468,7 +475,9 @@ std::string CommandHelp(const Command& command) {
     for (const Option& o : command.options)
         option("--" + std::string(o.name) + (*o.valueName ? " " : "") + o.valueName, o.help);
     option("-h, --help", "Show this text.");
-    return text;
+    text += "\n";
+    for (const char* note : command.notes) text += note;
+    return text + kCommonNotes;
 }
 
 // The one line of a parser's refusal, the option named as it was given.
