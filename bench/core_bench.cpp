@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The map's own work: decoding tiles, decoding and drawing a map, encoding and
-// writing it back, importing it from a Tiled map file, each beside the plain
-// copy, write or read of the same bytes.
+// writing it back, importing it from a Tiled map file and its tiles from a
+// PNG, each beside the plain copy, write or read of the same bytes.
 
 #include "BenchSupport.h"
 #include "app/Backup.h"
 
 #include "TiledMap.h"
+#include "TilePng.h"
 #include "map/MapGrid.h"
 #include "tiles/Tileset.h"
 
 #include <QFile>
+#include <QImage>
 
 #include <cstring>
 #include <fcntl.h>
@@ -173,6 +175,46 @@ void ImportCase(benchmark::State& state) {
     }
 }
 
+// The main map's tileset picture in the work folder, as `tileset` writes it;
+// empty when it cannot be written.
+const std::string& TilePngFile() {
+    static const std::string path = [] {
+        const MapEntry entry = ParseMapCatalogue(MAP_NAMES()).entries.at(kMainMap);
+        cDIBSection surface;
+        BuildTileset(surface, DemoRom(), entry.TilesetFirst, entry.TilesetLast);
+        const std::string file = WorkFolder() + "/tiles.png";
+        return surface.Image().save(QString::fromStdString(file), "PNG") ? file : std::string();
+    }();
+    return path;
+}
+
+// The floor of a tile import: the PNG file read whole.
+void ReadTilePngFloor(benchmark::State& state) {
+    for (auto _ : state) {
+        const RomReadResult file = ReadRomFile(TilePngFile());
+        if (!file.ok()) {
+            state.SkipWithError("cannot read the tile image");
+            return;
+        }
+        benchmark::DoNotOptimize(file.bytes.data());
+    }
+}
+
+// The import of a tileset picture: the file read, decoded and checked, its
+// tiles put into a ROM image in memory.
+void ImportTilesCase(benchmark::State& state) {
+    const MapEntry entry = ParseMapCatalogue(MAP_NAMES()).entries.at(kMainMap);
+    RomImage rom = DemoRom();
+    for (auto _ : state) {
+        const tilepng::Result png = tilepng::ReadTilePngFile(TilePngFile());
+        if (!png.ok() || !PutTileset(png.tiles, rom, entry.TilesetFirst, entry.TilesetLast).ok()) {
+            state.SkipWithError(("the tiles were not imported: " + png.error).c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(rom.data());
+    }
+}
+
 // The backup made before the first write to a ROM file in a run: the file
 // copied, flushed with its folder, and the oldest copies beyond 20 removed.
 void BackupCase(benchmark::State& state) {
@@ -206,6 +248,8 @@ void RegisterCoreBenchmarks(bool smoke) {
     }
     Tune(RegisterBenchmark("Floor/Read/TmxFile32Rows", ReadFloor), smoke);
     Tune(RegisterBenchmark("Import/Tmx32Rows", ImportCase), smoke);
+    Tune(RegisterBenchmark("Floor/Read/TilePng128", ReadTilePngFloor), smoke);
+    Tune(RegisterBenchmark("ImportTiles/Png128", ImportTilesCase), smoke);
 }
 
 } // namespace q2::bench

@@ -10,63 +10,86 @@
 #include "map/MapRender.h"
 #include "tiles/Tileset.h"
 #include "TiledMap.h"
+#include "TilePng.h"
 
 #include <QBuffer>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: quill2-maptool COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Commands:\n"
-    "  list                                 Print the map catalogue: index, kind, name,\n"
-    "                                       map offset, tileset first and last (hexadecimal).\n"
-    "  render ROM INDEX OUT.png [--scale N] Draw map INDEX of ROM as the editor shows it\n"
-    "                                       (256 x 256, or 256 x 160 for a sub-map, times N).\n"
-    "  tileset ROM INDEX OUT.png [--scale N]\n"
-    "                                       Draw the 128 x 128 tileset of map INDEX.\n"
-    "  demo-rom OUT.gb [--no-backup]        Write a demo ROM image to try the editor with.\n"
-    "  export ROM INDEX OUT                 Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
-    "                                       OUT.tmj / OUT.json (JSON), with its tileset image\n"
-    "                                       (tiles-FIRST-LAST.png) beside it.\n"
-    "  export ROM --all OUTDIR              Write every map as OUTDIR/NN-Name.tmx, each\n"
-    "                                       tileset image once; prints the map files.\n"
-    "  import ROM INDEX IN [--dry-run] [--no-backup]\n"
-    "                                       Put the cells of Tiled map IN (.tmx, .tmj or\n"
-    "                                       .json) into map INDEX of ROM and print how many\n"
-    "                                       changed; only that map's bytes are written.\n"
-    "                                       --dry-run: count them, write nothing.\n"
-    "  --help                               Show this text.\n"
-    "\n"
-    "N is a whole number from 1 to 16 (default 1); scaling keeps square pixels.\n"
-    "A Tiled map to import is 32 cells wide and 32 (20 for a sub-map) high, of\n"
-    "8 x 8 tiles, with one tile layer and one tileset of 256 tiles in 16 columns,\n"
-    "no empty, flipped or rotated cells; anything else is refused, ROM untouched.\n"
-    "Before a ROM file is written over, a copy of it is kept in\n"
-    "$XDG_STATE_HOME/quill2-mapeditor/backups (~/.local/state/... by default), the\n"
-    "newest 20 per file name; when no copy can be made nothing is written, unless\n"
-    "--no-backup is given.\n"
-    "Exit code 0 on success; otherwise a message on standard error and code 1\n"
-    "(2 for wrong usage).\n";
+// A command's words once its options are taken out.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;  // those given: name without dashes, value ("" for a flag)
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+};
+
+// One command: its forms (what follows its name, with a summary), its
+// options, and what runs it. The help texts are made from these.
+struct Option {
+    const char* name;
+    const char* valueName;  // empty for an option that takes no value
+    const char* help;
+};
+struct Form {
+    const char* synopsis;
+    const char* summary;  // lines of at most 50 characters
+};
+struct Command {
+    const char* name;
+    std::vector<Form> forms;
+    std::vector<Option> options;
+    int (*run)(const Arguments&);
+    std::vector<const char*> notes = {};
+};
 
 struct UsageError {
     std::string message;
+    const Command* command = nullptr;  // the command it concerns, whose usage is shown with it
 };
 struct Failure {
     std::string message;
 };
+
+// The notes at the end of the help, each shown with the commands it concerns.
+constexpr char kScaleNote[] = "N is a whole number from 1 to 16 (default 1); scaling keeps square pixels.\n";
+constexpr char kTiledNote[] =
+    "A Tiled map to import is 32 cells wide and 32 (20 for a sub-map) high, of\n"
+    "8 x 8 tiles, with one tile layer and one tileset of 256 tiles in 16 columns,\n"
+    "no empty, flipped or rotated cells; anything else is refused, ROM untouched.\n";
+constexpr char kTileImageNote[] =
+    "A tile image to import is a PNG of 128 x 128 pixels (or 128N x 128N in\n"
+    "blocks of N x N, as tileset --scale N writes it) in the four shades of the\n"
+    "tileset, fully opaque; anything else is refused, ROM untouched.\n";
+constexpr char kBackupNote[] =
+    "Before a ROM file is written over, a copy of it is kept in\n"
+    "$XDG_STATE_HOME/quill2-mapeditor/backups (~/.local/state/... by default), the\n"
+    "newest 20 per file name; when no copy can be made nothing is written, unless\n"
+    "--no-backup is given.\n";
+constexpr char kCommonNotes[] =
+    "Options may come anywhere after the command; -- ends them, so that a file\n"
+    "whose name starts with '-' can be named after it.\n"
+    "Exit code 0 on success; otherwise a message on standard error and code 1\n"
+    "(2 for wrong usage).\n";
+
+const Option kScale{"scale", "N", "Enlarge the picture N times (1 to 16, default 1), keeping square pixels."};
+const Option kNoBackup{"no-backup", "", "Write the ROM even when no backup of it can be made."};
 
 int ParseNumber(const std::string& text, int low, int high, const char* what) {
     size_t used = 0;
@@ -80,6 +103,14 @@ int ParseNumber(const std::string& text, int low, int high, const char* what) {
         throw UsageError{std::string("bad ") + what + " '" + text + "' (expected " + std::to_string(low) +
                          " to " + std::to_string(high) + ")"};
     return value;
+}
+
+// Refuses a command given another number of file names and numbers.
+void ExpectCount(const Arguments& args, size_t count) {
+    const size_t given = args.positional.size();
+    if (given != count)
+        throw UsageError{std::to_string(given) + (given == 1 ? " argument" : " arguments") + " given, " +
+                         std::to_string(count) + " expected"};
 }
 
 q2::MapCatalogue Catalogue() {
@@ -139,8 +170,8 @@ void WriteRom(const std::string& path, const q2::RomImage& image, bool noBackup)
     if (!q2::WriteRomFile(path, image, error)) throw Failure{error};
 }
 
-int List(const std::vector<std::string>& args) {
-    if (args.size() != 1) throw UsageError{"list takes no arguments"};
+int List(const Arguments& args) {
+    ExpectCount(args, 0);
     const q2::MapCatalogue catalogue = Catalogue();
     for (size_t i = 0; i < catalogue.entries.size(); ++i) {
         const q2::MapEntry& e = catalogue.entries[i];
@@ -159,18 +190,10 @@ void SavePng(const QImage& image, int scale, const std::string& out) {
 }
 
 // render and tileset: ROM INDEX OUT.png [--scale N]
-int Draw(const std::vector<std::string>& args, bool wholeMap) {
-    std::vector<std::string> positional;
-    int scale = 1;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--scale") {
-            if (++i == args.size()) throw UsageError{"--scale needs a number"};
-            scale = ParseNumber(args[i], 1, 16, "scale");
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 3) throw UsageError{args[0] + " takes ROM INDEX OUT.png [--scale N]"};
+int Draw(const Arguments& args, bool wholeMap) {
+    ExpectCount(args, 3);
+    const int scale = args.Has("scale") ? ParseNumber(args.options.at("scale"), 1, 16, "scale") : 1;
+    const std::vector<std::string>& positional = args.positional;
     const q2::MapCatalogue catalogue = Catalogue();
     const int index = ParseIndex(positional[1], catalogue);
     const q2::RomImage rom = ReadRom(positional[0]);
@@ -191,15 +214,18 @@ int Draw(const std::vector<std::string>& args, bool wholeMap) {
     return 0;
 }
 
-int DemoRom(const std::vector<std::string>& args) {
-    const bool noBackup = args.size() == 3 && args[2] == "--no-backup";
-    if (args.size() != 2 && !noBackup) throw UsageError{"demo-rom takes OUT.gb [--no-backup]"};
+int Render(const Arguments& args) { return Draw(args, true); }
+int Tileset(const Arguments& args) { return Draw(args, false); }
+
+int DemoRom(const Arguments& args) {
+    ExpectCount(args, 1);
+    const std::string& path = args.positional[0];
     const q2::RomImage rom = q2::MakeDemoRom();
-    BackUp(args[1], noBackup);  // a ROM already there is replaced whole
-    std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
+    BackUp(path, args.Has("no-backup"));  // a ROM already there is replaced whole
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(rom.data()), std::streamsize(rom.size()));
     out.close();
-    if (!out) throw Failure{"cannot write " + args[1]};
+    if (!out) throw Failure{"cannot write " + path};
     return 0;
 }
 
@@ -236,15 +262,17 @@ void ExportMap(const q2::RomImage& rom, const q2::MapCatalogue& catalogue, int i
 }
 
 // export ROM INDEX OUT, or export ROM --all OUTDIR
-int Export(const std::vector<std::string>& args) {
-    if (args.size() != 4) throw UsageError{"export takes ROM INDEX OUT, or ROM --all OUTDIR"};
+int Export(const Arguments& args) {
+    const bool all = args.Has("all");
+    ExpectCount(args, all ? 2 : 3);
+    const std::vector<std::string>& positional = args.positional;
     const q2::MapCatalogue catalogue = Catalogue();
     std::set<std::string> images;
-    if (args[2] == "--all") {
-        const q2::RomImage rom = ReadRom(args[1]);
+    if (all) {
+        const q2::RomImage rom = ReadRom(positional[0]);
         for (int i = 0; i < int(catalogue.entries.size()); ++i) FittingEntry(catalogue, i, rom);
-        const QString folder = QString::fromStdString(args[3]);
-        if (!QDir().mkpath(folder)) throw Failure{"cannot make the folder " + args[3]};
+        const QString folder = QString::fromStdString(positional[1]);
+        if (!QDir().mkpath(folder)) throw Failure{"cannot make the folder " + positional[1]};
         for (int i = 0; i < int(catalogue.entries.size()); ++i) {
             const std::string name = q2::tiled::MapFileStem(i, catalogue.names[size_t(i)]) + ".tmx";
             const std::string out = QDir(folder).filePath(QString::fromStdString(name)).toStdString();
@@ -253,25 +281,20 @@ int Export(const std::vector<std::string>& args) {
         }
         return 0;
     }
-    const int index = ParseIndex(args[2], catalogue);
-    const std::optional<q2::tiled::Format> format = q2::tiled::FormatOf(args[3]);
-    if (!format) throw UsageError{"the map file's name must end in .tmx, .tmj or .json: " + args[3]};
-    const q2::RomImage rom = ReadRom(args[1]);
+    const int index = ParseIndex(positional[1], catalogue);
+    const std::optional<q2::tiled::Format> format = q2::tiled::FormatOf(positional[2]);
+    if (!format) throw UsageError{"the map file's name must end in .tmx, .tmj or .json: " + positional[2]};
+    const q2::RomImage rom = ReadRom(positional[0]);
     FittingEntry(catalogue, index, rom);
-    ExportMap(rom, catalogue, index, args[3], *format, images);
+    ExportMap(rom, catalogue, index, positional[2], *format, images);
     return 0;
 }
 
-// import ROM INDEX IN [--dry-run]
-int Import(const std::vector<std::string>& args) {
-    std::vector<std::string> positional;
-    bool dryRun = false, noBackup = false;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--dry-run") dryRun = true;
-        else if (args[i] == "--no-backup") noBackup = true;
-        else positional.push_back(args[i]);
-    }
-    if (positional.size() != 3) throw UsageError{"import takes ROM INDEX IN [--dry-run] [--no-backup]"};
+// import ROM INDEX IN [--dry-run] [--no-backup]
+int Import(const Arguments& args) {
+    ExpectCount(args, 3);
+    const std::vector<std::string>& positional = args.positional;
+    const bool dryRun = args.Has("dry-run"), noBackup = args.Has("no-backup");
     const std::string& romPath = positional[0];
     const std::string& in = positional[2];
     const q2::MapCatalogue catalogue = Catalogue();
@@ -312,26 +335,235 @@ int Import(const std::vector<std::string>& args) {
     return 0;
 }
 
+// import-tiles ROM INDEX IN.png [--dry-run] [--no-backup]
+int ImportTiles(const Arguments& args) {
+    ExpectCount(args, 3);
+    const std::string& romPath = args.positional[0];
+    const std::string& in = args.positional[2];
+    const q2::MapCatalogue catalogue = Catalogue();
+    const int index = ParseIndex(args.positional[1], catalogue);
+    const q2::tilepng::Result png = q2::tilepng::ReadTilePngFile(in);
+    if (!png.ok()) throw Failure{png.error};
+
+    // The file as it is now, not as it was when the tiles were exported.
+    q2::RomImage rom = ReadRom(romPath);
+    const q2::MapEntry& entry = FittingEntry(catalogue, index, rom);
+    const q2::TilesetPut put = q2::PutTileset(png.tiles, rom, entry.TilesetFirst, entry.TilesetLast);
+    const std::string range = Hex(entry.TilesetFirst) + "-" + Hex(entry.TilesetLast);
+    if (!put.ok()) {
+        auto name = [](int colour) {
+            const q2::COLORREF c = q2::kShades[colour];
+            return q2::tilepng::ColourName(qRgb(q2::GetRValue(c), q2::GetGValue(c), q2::GetBValue(c)));
+        };
+        const int colour = q2::TilesetPixel(png.tiles, put.badX, put.badY);
+        const std::string at = std::to_string(put.badX * png.scale) + ", " + std::to_string(put.badY * png.scale);
+        throw Failure{in + ": pixel (" + at + ") is " + name(colour) + ", past the end of tiles " + range +
+                      ", where it must stay " + name(put.shown) + " as the tileset shows it"};
+    }
+
+    std::string maps;
+    int users = 0;
+    for (size_t i = 0; i < catalogue.entries.size(); ++i) {
+        const q2::MapEntry& other = catalogue.entries[i];
+        if (other.TilesetFirst != entry.TilesetFirst || other.TilesetLast != entry.TilesetLast) continue;
+        maps += (users++ ? ", " : "") + std::to_string(i);
+    }
+    const size_t changed = put.changed.size();
+    const std::string line = std::to_string(changed) + (changed == 1 ? " tile" : " tiles") +
+                             (args.Has("dry-run") ? " would change" : " changed") + " in tiles " + range +
+                             ", used by " + (users == 1 ? "map " : "maps ") + maps;
+    if (args.Has("dry-run")) {
+        std::cout << line << "; nothing written (dry run)\n";
+    } else if (changed == 0) {
+        std::cout << line << "; " << romPath << " left as it was\n";
+    } else {
+        WriteRom(romPath, rom, args.Has("no-backup"));
+        std::cout << line << "\n";
+    }
+    return 0;
+}
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"list", {{"", "Print the map catalogue: index, kind, name,\n"
+                       "map offset, tileset first and last (hexadecimal)."}},
+         {}, List},
+        {"render", {{"ROM INDEX OUT.png [--scale N]", "Draw map INDEX of ROM as the editor shows it\n"
+                                                      "(256 x 256, or 256 x 160 for a sub-map, times N)."}},
+         {kScale}, Render, {kScaleNote}},
+        {"tileset", {{"ROM INDEX OUT.png [--scale N]", "Draw the 128 x 128 tileset of map INDEX."}}, {kScale}, Tileset, {kScaleNote}},
+        {"demo-rom", {{"OUT.gb [--no-backup]", "Write a demo ROM image to try the editor with."}}, {kNoBackup},
+         DemoRom, {kBackupNote}},
+        {"export",
+         {{"ROM INDEX OUT", "Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
+                            "OUT.tmj / OUT.json (JSON), with its tileset image\n"
+                            "(tiles-FIRST-LAST.png) beside it."},
+          {"ROM --all OUTDIR", "Write every map as OUTDIR/NN-Name.tmx, each\n"
+                               "tileset image once; prints the map files."}},
+         {{"all", "", "Write every map into the folder OUTDIR."}}, Export},
+        {"import", {{"ROM INDEX IN [--dry-run] [--no-backup]", "Put the cells of Tiled map IN (.tmx, .tmj or\n"
+                                                               ".json) into map INDEX of ROM and print how many\n"
+                                                               "changed; only that map's bytes are written.\n"
+                                                               "--dry-run: count them, write nothing."}},
+         {{"dry-run", "", "Count the cells that would change, write nothing."}, kNoBackup}, Import,
+         {kTiledNote, kBackupNote}},
+        {"import-tiles",
+         {{"ROM INDEX IN.png [--dry-run] [--no-backup]",
+           "Put the tiles of image IN.png (as tileset writes\n"
+           "it, at any --scale) into the tile range of map\n"
+           "INDEX and print how many changed and which maps\n"
+           "use them; only the changed tiles' bytes differ.\n"
+           "--dry-run: count them, write nothing."}},
+         {{"dry-run", "", "Count the tiles that would change, write nothing."}, kNoBackup}, ImportTiles,
+         {kTileImageNote, kBackupNote}},
+    };
+    return commands;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : Commands())
+        if (name == command.name) return &command;
+    return nullptr;
+}
+
+std::string Synopsis(const Command& command, const Form& form) {
+    return std::string(command.name) + (*form.synopsis ? " " : "") + form.synopsis;
+}
+
+// The summary's lines, each after indent spaces, the first after what is
+// already on the line when that leaves room.
+void PutSummary(std::string& text, std::string_view summary, size_t indent) {
+    size_t column = text.size() - (text.rfind('\n') + 1);
+    if (column > 0 && column >= indent) {
+        text += '\n';
+        column = 0;
+    }
+    text.append(indent - column, ' ');
+    for (size_t start = 0; start < summary.size();) {
+        const size_t end = std::min(summary.find('\n', start), summary.size());
+        if (start > 0) text.append(indent, ' ');
+        text.append(summary.substr(start, end - start)).append("\n");
+        start = end + 1;
+    }
+}
+
+std::string Usage() {
+    std::string text = "Usage: quill2-maptool COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const Command& command : Commands())
+        for (const Form& form : command.forms) {
+            text += "  " + Synopsis(command, form);
+            PutSummary(text, form.summary, 39);
+        }
+    text += "  --help                               Show this text; COMMAND --help shows one command's.\n"
+            "  --version                            Show the version.\n\n";
+    return text + kScaleNote + kTiledNote + kTileImageNote + kBackupNote + kCommonNotes;
+}
+
+std::string CommandHelp(const Command& command) {
+    std::string text;
+    for (size_t i = 0; i < command.forms.size(); ++i)
+        text += (i ? "   or: quill2-maptool " : "Usage: quill2-maptool ") + Synopsis(command, command.forms[i]) + "\n";
+    for (const Form& form : command.forms) {
+        text += "\n";
+        PutSummary(text, form.summary, 0);
+    }
+    text += "\nOptions:\n";
+    auto option = [&text](const std::string& names, const char* help) {
+        text += "  " + names;
+        PutSummary(text, help, 18);
+    };
+    for (const Option& o : command.options)
+        option("--" + std::string(o.name) + (*o.valueName ? " " : "") + o.valueName, o.help);
+    option("-h, --help", "Show this text.");
+    text += "\n";
+    for (const char* note : command.notes) text += note;
+    return text + kCommonNotes;
+}
+
+// The one line of a parser's refusal, the option named as it was given.
+std::string ParseError(const QCommandLineParser& parser) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString name = unknown.first();
+        return "unknown option '" + std::string(name.size() == 1 ? "-" : "--") + name.toLatin1().toStdString() + "'";
+    }
+    QString text = parser.errorText();
+    if (text.endsWith('.')) text.chop(1);
+    if (!text.isEmpty()) text[0] = text[0].toLower();
+    return text.toLatin1().toStdString();
+}
+
+// words: the command's name, then what followed it.
+int Run(const Command& command, const QStringList& words) {
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{"h", "help"});
+    parser.addOption(help);
+    for (const Option& o : command.options)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(o.name), QString(), QString::fromLatin1(o.valueName)));
+    try {
+        if (!parser.parse(words)) throw UsageError{ParseError(parser)};
+        if (parser.isSet(help)) {
+            std::cout << CommandHelp(command);
+            return 0;
+        }
+        Arguments args;
+        // Each byte of an argument was carried as one Latin-1 character, so a
+        // file name comes back byte for byte, whatever its encoding.
+        for (const QString& word : parser.positionalArguments())
+            args.positional.push_back(word.toLatin1().toStdString());
+        for (const Option& o : command.options)
+            if (parser.isSet(QString::fromLatin1(o.name)))
+                args.options[o.name] = parser.value(QString::fromLatin1(o.name)).toLatin1().toStdString();
+        return command.run(args);
+    } catch (UsageError& e) {
+        if (!e.command) e.command = &command;
+        throw;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    QStringList words;
+    for (int i = 0; i < argc; ++i) words << QString::fromLatin1(argv[i]);
     try {
-        if (args.empty()) throw UsageError{"no command given"};
-        const std::string& command = args[0];
-        if (command == "--help" || command == "-h" || command == "help") {
-            std::cout << kUsage;
+        // Options before the command are the program's own; the command's
+        // name and everything after it go to the command.
+        QCommandLineParser parser;
+        parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+        const QCommandLineOption help(QStringList{"h", "help"}), version("version");
+        parser.addOption(help);
+        parser.addOption(version);
+        if (!parser.parse(words)) throw UsageError{ParseError(parser)};
+        if (parser.isSet(version)) {
+            std::cout << "quill2-maptool " QUILL2_VERSION "\n";
             return 0;
         }
-        if (command == "list") return List(args);
-        if (command == "render") return Draw(args, true);
-        if (command == "tileset") return Draw(args, false);
-        if (command == "demo-rom") return DemoRom(args);
-        if (command == "export") return Export(args);
-        if (command == "import") return Import(args);
-        throw UsageError{"unknown command '" + command + "'"};
+        const QStringList rest = parser.positionalArguments();
+        if (parser.isSet(help) || (rest.size() == 1 && rest[0] == "help")) {
+            std::cout << Usage();
+            return 0;
+        }
+        if (rest.isEmpty()) throw UsageError{"no command given"};
+        if (rest[0] == "help") {  // help COMMAND
+            const Command* command = FindCommand(rest[1].toLatin1().toStdString());
+            if (!command || rest.size() > 2) throw UsageError{"help takes one command's name"};
+            std::cout << CommandHelp(*command);
+            return 0;
+        }
+        const Command* command = FindCommand(rest[0].toLatin1().toStdString());
+        if (!command) throw UsageError{"unknown command '" + rest[0].toLatin1().toStdString() + "'"};
+        return Run(*command, rest);
     } catch (const UsageError& e) {
-        std::cerr << "quill2-maptool: " << e.message << " (see quill2-maptool --help)\n";
+        std::cerr << "quill2-maptool: ";
+        if (!e.command) {
+            std::cerr << e.message << " (see quill2-maptool --help)\n";
+        } else {
+            std::cerr << e.command->name << ": " << e.message << "; usage: ";
+            for (size_t i = 0; i < e.command->forms.size(); ++i)
+                std::cerr << (i ? " or " : "") << "quill2-maptool " << Synopsis(*e.command, e.command->forms[i]);
+            std::cerr << '\n';
+        }
         return 2;
     } catch (const Failure& e) {
         std::cerr << "quill2-maptool: " << e.message << '\n';

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "TilePng.h"
+
+#include "tiles/Tileset.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace q2::tilepng {
+
+namespace {
+
+Result Refuse(const std::string& name, const std::string& what) {
+    Result result;
+    result.error = name + ": " + what;
+    return result;
+}
+
+std::string At(int x, int y) { return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")"; }
+
+// While a PNG is decoded, nothing reaches standard error: libpng prints its
+// errors there itself, past Qt, and its warnings go through Qt's message
+// handler. The caller's one line says what is wrong instead. (Standard error
+// is the process's: a message another thread writes in that moment is lost.)
+class QuietMessages {
+public:
+    QuietMessages() : m_previous(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
+        std::fflush(stderr);
+        m_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (m_saved >= 0 && nowhere >= 0) ::dup2(nowhere, STDERR_FILENO);
+        if (nowhere >= 0) ::close(nowhere);
+    }
+    ~QuietMessages() {
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            ::dup2(m_saved, STDERR_FILENO);
+            ::close(m_saved);
+        }
+        qInstallMessageHandler(m_previous);
+    }
+    QuietMessages(const QuietMessages&) = delete;
+    QuietMessages& operator=(const QuietMessages&) = delete;
+
+private:
+    QtMessageHandler m_previous;
+    int m_saved = -1;
+};
+
+} // namespace
+
+std::string ColourName(uint32_t argb) {
+    char text[16];
+    if (qAlpha(argb) == 255) std::snprintf(text, sizeof text, "#%06X", unsigned(argb & 0xFFFFFF));
+    else std::snprintf(text, sizeof text, "#%06X%02X", unsigned(argb & 0xFFFFFF), unsigned(qAlpha(argb)));
+    return text;
+}
+
+Result ReadTilePng(const QByteArray& bytes, const std::string& name) {
+    if (bytes.size() > kMaxFileBytes) return Refuse(name, "over 8 MiB, far too large for a tile image");
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    if (!bytes.startsWith(signature)) return Refuse(name, "not a PNG file");
+    // Qt reads a file cut short in its last chunk without a word.
+    static const QByteArray end("\0\0\0\0IEND\xae\x42\x60\x82", 12);
+    if (!bytes.contains(end)) return Refuse(name, "the PNG file is cut short (it has no end chunk)");
+
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    reader.setAutoDetectImageFormat(false);  // a PNG by its content or nothing
+    QImage image;
+    const QSize size = reader.size();  // from the header, before any pixel is decoded
+    if (!size.isValid()) return Refuse(name, "the PNG data cannot be read");
+    const int headerScale = size.width() / kTilesetPixels;
+    if (size.width() != size.height() || size.width() % kTilesetPixels != 0 || headerScale < 1 ||
+        headerScale > kMaxScale)
+        return Refuse(name, "the image is " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
+                                " pixels; a tileset is 128 x 128, or 128N x 128N at a scale N up to 16");
+    if (!reader.read(&image) || image.size() != size)
+        return Refuse(name, "the PNG data cannot be read (" + reader.errorString().toLower().toStdString() + ")");
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull()) return Refuse(name, "not enough memory to read the image");
+
+    const int scale = image.width() / kTilesetPixels;
+    QImage picture(kTilesetPixels, kTilesetPixels, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        const QRgb* blockLine = reinterpret_cast<const QRgb*>(image.constScanLine(y - y % scale));
+        uchar* out = picture.scanLine(y / scale);
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = line[x];
+            if (qAlpha(pixel) != 255)
+                return Refuse(name, At(x, y) + " is " + ColourName(pixel) + ", not fully opaque");
+            if (ShadeNumber(uint8_t(qRed(pixel)), uint8_t(qGreen(pixel)), uint8_t(qBlue(pixel))) < 0)
+                return Refuse(name, At(x, y) + " is " + ColourName(pixel) +
+                                        ", not one of the four shades #FFFFFF, #B0B0B0, #787878, #000000");
+            const QRgb block = blockLine[x - x % scale];  // the top-left pixel of its block, already checked
+            if (pixel != block)
+                return Refuse(name, At(x, y) + " is " + ColourName(pixel) + " in the " + std::to_string(scale) + " x " +
+                                        std::to_string(scale) + " block of " + At(x - x % scale, y - y % scale) +
+                                        ", which is " + ColourName(block) + "; at scale " + std::to_string(scale) +
+                                        " every block is one colour");
+            if (x % scale == 0 && y % scale == 0) {
+                uchar* px = out + (x / scale) * 3;
+                px[0] = uchar(qRed(pixel));
+                px[1] = uchar(qGreen(pixel));
+                px[2] = uchar(qBlue(pixel));
+            }
+        }
+    }
+    Result result;
+    result.tiles = EncodeTileset(picture);
+    result.scale = scale;
+    return result;
+}
+
+Result ReadTilePngFile(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return Refuse(path, "cannot be read (" + file.errorString().toStdString() + ")");
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Refuse(path, "cannot be read (" + file.errorString().toStdString() + ")");
+    const QuietMessages quiet;
+    return ReadTilePng(bytes, path);
+}
+
+} // namespace q2::tilepng
