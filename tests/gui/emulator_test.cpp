@@ -18,15 +18,17 @@
 #include "map/MapGrid.h"
 #include "tiles/Tileset.h"
 
+#include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <random>
-#include <regex>
 #include <sstream>
 
 namespace q2::test {
@@ -326,32 +328,30 @@ TEST(EmulatorTest, EveryMapOfARandomRomInItsFourCorners) {
 TEST(EmulatorTest, AMapImportedWithTheToolShows) {
     NEED_CORES();
     TempDir dir;
-    const std::string romPath = dir.File("demo.gb"), tmx = dir.File("title.tmx");
+    const std::string romPath = dir.File("demo.gb"), json = dir.File("title.tmj");
     WriteFile(romPath, MakeDemoRom());
     const int count = int(EveryMap().size()), index = count - 1;
     const MapPicture before = Render(romPath, {index}, dir).at(index);
-    ASSERT_EQ(MapTool("export " + romPath + " " + std::to_string(index) + " " + tmx).code, 0);
+    ASSERT_EQ(MapTool("export " + romPath + " " + std::to_string(index) + " " + json).code, 0);
 
     // Rows 5 to 7 and the last row become stars (tile 99).
-    std::ifstream in(tmx);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    const size_t data = text.find("<data encoding=\"csv\">");
-    ASSERT_NE(data, std::string::npos);
-    std::vector<std::string> rows;
-    std::istringstream csv(text.substr(data, text.find("</data>") - data));
-    std::string line;
-    std::getline(csv, line);
-    for (; std::getline(csv, line) && line.find(',') != std::string::npos;) rows.push_back(line);
-    ASSERT_EQ(rows.size(), size_t(kSubMapRows));
-    std::string edited = text.substr(0, data) + "<data encoding=\"csv\">\n";
-    for (size_t r = 0; r < rows.size(); ++r) {
-        if (r >= 5 && r <= 7) rows[r] = std::regex_replace(rows[r], std::regex("[0-9]+"), "100");
-        if (r + 1 == rows.size()) rows[r] = std::regex_replace(rows[r], std::regex("[0-9]+"), "100");
-        edited += rows[r] + "\n";
-    }
-    edited += text.substr(text.find("</data>"));
-    std::ofstream(tmx) << edited;
-    const CommandRun import = MapTool("import " + romPath + " " + std::to_string(index) + " " + tmx);
+    QFile file(QString::fromStdString(json));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QJsonObject map = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
+    QJsonArray layers = map["layers"].toArray();
+    QJsonObject layer = layers[0].toObject();
+    QJsonArray cells = layer["data"].toArray();
+    ASSERT_EQ(cells.size(), kSubMapRows * kMapColumns);
+    for (int i = 0; i < cells.size(); ++i)
+        if ((i / kMapColumns >= 5 && i / kMapColumns <= 7) || i / kMapColumns == kSubMapRows - 1) cells[i] = 100;
+    layer["data"] = cells;
+    layers[0] = layer;
+    map["layers"] = layers;
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QJsonDocument(map).toJson());
+    file.close();
+    const CommandRun import = MapTool("import " + romPath + " " + std::to_string(index) + " " + json);
     ASSERT_EQ(import.code, 0) << import.err;
 
     const MapPicture after = Render(romPath, {index}, dir).at(index);
