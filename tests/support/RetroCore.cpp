@@ -122,7 +122,8 @@ struct Callbacks {
 };
 
 RetroCore::RetroCore(const std::string& path) : m_api(new Api{}) {
-    m_library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after dlclose, so that a leak report can still name the core.
+    m_library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!m_library) {
         const char* why = dlerror();
         m_error = "cannot load " + path + ": " + (why ? why : "unknown reason");
