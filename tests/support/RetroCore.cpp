@@ -2,8 +2,11 @@
 #include "support/RetroCore.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -78,6 +81,31 @@ private:
 };
 
 void Log(int, const char*, ...) {}  // the cores' chatter is not wanted in test output
+
+// Standard output goes nowhere while it lives, for a core that prints
+// instead of logging.
+class Quiet {
+public:
+    Quiet() {
+        std::fflush(stdout);
+        m_saved = dup(STDOUT_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        if (m_saved >= 0 && null >= 0) dup2(null, STDOUT_FILENO);
+        if (null >= 0) close(null);
+    }
+    ~Quiet() {
+        std::fflush(stdout);
+        if (m_saved >= 0) {
+            dup2(m_saved, STDOUT_FILENO);
+            close(m_saved);
+        }
+    }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+private:
+    int m_saved = -1;
+};
 
 std::string Folder() {
     static const std::string folder = [] {
@@ -186,7 +214,12 @@ bool RetroCore::Start(const std::vector<uint8_t>& rom) {
     m_keys = 0;
     m_frame = RetroFrame{};
     const retro_game_info game{"quill2-test.gb", m_rom.data(), m_rom.size(), nullptr};
-    if (!m_api->load_game(&game)) {
+    bool loaded;
+    {
+        Quiet quiet;  // Gambatte prints what it loaded
+        loaded = m_api->load_game(&game);
+    }
+    if (!loaded) {
         m_error = m_name + " refused the cartridge image";
         return false;
     }
