@@ -3,6 +3,8 @@
 
 #include "app/Catalogue.h"
 #include "map/MapGrid.h"
+#include "tiles/Tileset.h"
+#include "Viewer.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +14,8 @@
 
 namespace q2 {
 namespace {
+
+constexpr int kScreenHeight = 144;  // the Game Boy's, in pixels
 
 // ---------------------------------------------------------------- tiles --
 
@@ -498,19 +502,46 @@ Theme ThemeFor(int32_t first) {
     return kTileRanges[0].theme;
 }
 
-// Cartridge header, 0x100 to 0x14F.
-void WriteHeader(RomImage& rom) {
-    const uint8_t entry[] = {0x00, 0xC3, 0x50, 0x01};  // nop; jp 0x0150
-    std::copy(std::begin(entry), std::end(entry), rom.begin() + 0x100);
-    rom[0x150] = 0x18;  // jr to itself: the demo runs nothing
-    rom[0x151] = 0xFE;
-    std::memcpy(&rom[kTitleOffset], kExpectedTitle, sizeof kExpectedTitle - 1);  // zero-padded to 0x143
-    rom[0x147] = 0x01;  // cartridge type: banked ROM
-    rom[0x148] = 0x04;  // ROM size: 32 KiB << 4 = 512 KiB
-    rom[0x14A] = 0x01;  // destination code
-    uint8_t check = 0;
-    for (int i = 0x134; i <= 0x14C; ++i) check = uint8_t(check - rom[i] - 1);
-    rom[0x14D] = check;
+// The map viewer's first bank: the program, its empty map table and the
+// cartridge header (type, size, title and checksum, as makebin wrote them).
+void WriteViewer(RomImage& rom) {
+    const std::span<const unsigned char> bank = ViewerBank();
+    std::copy(bank.begin(), bank.end(), rom.begin());
+}
+
+// Where the viewer reads a ROM offset: a bank and an address in the CPU's
+// view of the cartridge. Offsets of bank 0 are read with bank 1 selected.
+void PutPlace(RomImage& rom, size_t at, int64_t offset, int64_t length) {
+    const int64_t bank = offset < 0x4000 ? 1 : offset >> 14;
+    const int64_t address = offset < 0x4000 ? offset : 0x4000 | (offset & 0x3FFF);
+    rom[at] = uint8_t(bank);
+    rom[at + 1] = uint8_t(address & 0xFF);
+    rom[at + 2] = uint8_t(address >> 8);
+    rom[at + 3] = uint8_t(length & 0xFF);
+    rom[at + 4] = uint8_t(length >> 8);
+}
+
+// The viewer's map table, one entry per catalogue entry, so that it shows
+// each map with its tiles as the editor does. A range that does not lie in
+// the image gets length 0: the viewer copies nothing for it.
+void WriteMapTable(RomImage& rom, const std::vector<MapEntry>& entries) {
+    const size_t table = kViewerMapTable;
+    if (std::string_view(reinterpret_cast<const char*>(&rom[table]), 4) != "MAPS") return;
+    const size_t room = rom[table + 4];
+    const size_t count = std::min(room, entries.size());
+    rom[table + 5] = uint8_t(count);
+    std::fill_n(rom.begin() + table + 6, room * kViewerEntrySize, 0);
+    for (size_t i = 0; i < count; ++i) {
+        const MapEntry& e = entries[i];
+        const size_t at = table + 6 + i * kViewerEntrySize;
+        const int64_t mapBytes = MapByteCount(e.IsSubMap);
+        PutPlace(rom, at, e.MapOffset, RangeInside(e.MapOffset, mapBytes, rom.size()) ? mapBytes : 0);
+        rom[at + 5] = uint8_t(std::max<int64_t>(0, MapRows(e.IsSubMap) * kTileSize - kScreenHeight));
+        // 256 tiles fill VRAM 0x8800-0x97FF; the editor shows no more either.
+        const int64_t tileBytes = std::min<int64_t>(4096, int64_t(e.TilesetLast) - e.TilesetFirst + 1);
+        PutPlace(rom, at + 6, e.TilesetFirst,
+                 tileBytes > 0 && RangeInside(e.TilesetFirst, tileBytes, rom.size()) ? tileBytes : 0);
+    }
 }
 
 void WriteGlobalChecksum(RomImage& rom) {
@@ -525,9 +556,10 @@ void WriteGlobalChecksum(RomImage& rom) {
 
 RomImage MakeDemoRom() {
     RomImage rom(size_t(kExpectedRomSize), 0);
-    WriteHeader(rom);
+    WriteViewer(rom);
     const MapCatalogue catalogue = ParseMapCatalogue(MAP_NAMES());
     const std::vector<MapEntry>& entries = catalogue.entries;
+    WriteMapTable(rom, entries);
 
     for (const MapEntry& e : entries) {
         const int64_t tiles = std::min<int64_t>(256, (int64_t(e.TilesetLast) - e.TilesetFirst + 1) / 16);

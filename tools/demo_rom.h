@@ -2,10 +2,13 @@
 #pragma once
 // The demo ROM: a synthetic cartridge image that the editor opens without a
 // warning, for a first look at the editor and as the image tests and
-// benchmarks are built on. It holds no game code, only a plausible header,
+// benchmarks are built on. Its first bank holds the map viewer (tools/gbviewer,
+// a Game Boy program that shows the maps: A and B change map, the d-pad
+// scrolls) with its header and a map table made from the catalogue; then come
 // drawn tiles in every tile range of the built-in map catalogue and a laid-out
-// map at every map offset; every other byte is 0. Offsets and map names come
-// from the built-in catalogue text, so the image follows it if it changes.
+// map at every map offset. Every other byte is 0 (0xFF in the viewer's bank,
+// as makebin leaves it). Offsets and map names come from the built-in
+// catalogue text, so the image follows it if it changes.
 //
 // All tile ranges share one arrangement of their 256 tiles, so a map reads
 // the same whichever of them it is drawn with; each range has its own theme

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "demo_rom.h"
+#include "Viewer.h"
 
 #include "app/Catalogue.h"
 #include "app/Rom.h"
@@ -55,6 +56,11 @@ TEST_F(DemoRomTest, IsAnExpectedRomWithAValidHeader) {
     EXPECT_EQ(std::string(rom->begin() + 308, rom->begin() + 318), "QUILLMOOR2");
     EXPECT_EQ((*rom)[318], 0);  // the title field is zero-padded
     EXPECT_TRUE(IsExpectedRom(*rom));
+    // A Game Boy game: a colour or Super Game Boy flag makes emulators ignore its palette.
+    EXPECT_EQ((*rom)[0x143] & 0x80, 0);
+    EXPECT_NE((*rom)[0x146], 0x03);
+    EXPECT_EQ((*rom)[0x147], 0x01);  // MBC1, no RAM
+    EXPECT_EQ((*rom)[0x148], 0x04);  // 32 banks
 
     uint8_t header = 0;
     for (int i = 0x134; i <= 0x14C; ++i) header = uint8_t(header - (*rom)[i] - 1);
@@ -64,6 +70,35 @@ TEST_F(DemoRomTest, IsAnExpectedRomWithAValidHeader) {
         if (i != 0x14E && i != 0x14F) sum = uint16_t(sum + (*rom)[i]);
     EXPECT_EQ((*rom)[0x14E], sum >> 8);
     EXPECT_EQ((*rom)[0x14F], sum & 0xFF);
+}
+
+// The viewer finds each map and tile range through its table: bank and
+// address as the CPU sees them, and the length; the program itself is
+// whole, untouched by any range.
+TEST_F(DemoRomTest, TheViewersTableLeadsToEveryCatalogueRange) {
+    const std::span<const unsigned char> viewer = ViewerBank();
+    const size_t table = kViewerMapTable;
+    ASSERT_EQ(std::string(rom->begin() + table, rom->begin() + table + 4), "MAPS");
+    ASSERT_EQ((*rom)[table + 5], catalogue->entries.size());
+    auto Word = [&](size_t at) { return int64_t((*rom)[at]) | int64_t((*rom)[at + 1]) << 8; };
+    auto Offset = [&](size_t at) {
+        const int64_t address = Word(at + 1);
+        return address < 0x4000 ? address : int64_t((*rom)[at]) * 0x4000 + address - 0x4000;
+    };
+    for (size_t i = 0; i < catalogue->entries.size(); ++i) {
+        const MapEntry& e = catalogue->entries[i];
+        SCOPED_TRACE(catalogue->names[i]);
+        const size_t at = table + 6 + i * kViewerEntrySize;
+        EXPECT_EQ(Offset(at), e.MapOffset);
+        EXPECT_EQ(Word(at + 3), MapByteCount(e.IsSubMap));
+        EXPECT_EQ((*rom)[at + 5], e.IsSubMap ? 16 : 112);  // the last view y
+        EXPECT_EQ(Offset(at + 6), e.TilesetFirst);
+        EXPECT_EQ(Word(at + 9), 4096);
+    }
+    // But for the table and the global checksum, the bank is the program as built.
+    const size_t tableEnd = table + 6 + viewer[table + 4] * kViewerEntrySize;
+    EXPECT_TRUE(std::equal(viewer.begin(), viewer.begin() + 0x14E, rom->begin()));
+    EXPECT_TRUE(std::equal(viewer.begin() + tableEnd, viewer.end(), rom->begin() + tableEnd));
 }
 
 TEST_F(DemoRomTest, SameBytesOnEveryCall) {
