@@ -392,7 +392,8 @@ const std::vector<Command>& Commands() {
                                                       "(256 x 256, or 256 x 160 for a sub-map, times N)."}},
          {kScale}, Render, {kScaleNote}},
         {"tileset", {{"ROM INDEX OUT.png [--scale N]", "Draw the 128 x 128 tileset of map INDEX."}}, {kScale}, Tileset, {kScaleNote}},
-        {"demo-rom", {{"OUT.gb [--no-backup]", "Write a demo ROM image to try the editor with."}}, {kNoBackup},
+        {"demo-rom", {{"OUT.gb [--no-backup]", "Write a demo ROM image to try the editor with;\n"
+                                         "it boots on a Game Boy and shows its maps."}}, {kNoBackup},
          DemoRom, {kBackupNote}},
         {"export",
          {{"ROM INDEX OUT", "Write map INDEX as a Tiled map: OUT.tmx (XML) or\n"
