@@ -166,6 +166,14 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
     ASSERT_TRUE(WaitUntil([&] { return ShowsCell72(11); }));
     WriteFile(romPath, Other(13));  // into the file renamed into place
     EXPECT_TRUE(WaitUntil([&] { return ShowsCell72(13); }));
+
+    // Cut short before the map: said as a load says it, and nothing is taken.
+    const RomImage shown = program->Rom;
+    script.AnswerMessage(MsgResult::OK, msg::MapOutsideFile(program->Catalogue.names[0], "game.gb", 0x1000));
+    WriteFile(romPath, RomImage(rom.begin(), rom.begin() + 0x1000));
+    EXPECT_TRUE(WaitUntil([&] { return script.Pending() == 0; }));
+    EXPECT_EQ(program->Rom, shown);
+    EXPECT_TRUE(ShowsCell72(13));
 }
 
 // Faults caught: unsaved edits dropped by a reload; the save's question
