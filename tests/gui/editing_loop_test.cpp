@@ -132,7 +132,7 @@ TEST_F(EditingLoop, TheSavedStateIsTheCleanOne) {
 // Faults caught: the screen keeps the old bytes after another program wrote
 // the file; a reload that drops the selection or the history; the editor's
 // own save read back as another program's; the watch lost when the file is
-// replaced by renaming a new one over it.
+// replaced by renaming a new one over it, or deleted and made anew.
 TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
     Start(romPath);
     Edit();
@@ -167,13 +167,21 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
     WriteFile(romPath, Other(13));  // into the file renamed into place
     EXPECT_TRUE(WaitUntil([&] { return ShowsCell72(13); }));
 
+    // Deleted: nothing happens; made anew by a save, it is watched again.
+    fs::remove(romPath);
+    WaitPastReloadDelay();
+    Form().cmdSaveMap->click();
+    EXPECT_EQ(ReadFile(romPath), program->Rom);
+    WriteFile(romPath, Other(15));
+    ASSERT_TRUE(WaitUntil([&] { return ShowsCell72(15); }));
+
     // Cut short before the map: said as a load says it, and nothing is taken.
     const RomImage shown = program->Rom;
     script.AnswerMessage(MsgResult::OK, msg::MapOutsideFile(program->Catalogue.names[0], "game.gb", 0x1000));
     WriteFile(romPath, RomImage(rom.begin(), rom.begin() + 0x1000));
     EXPECT_TRUE(WaitUntil([&] { return script.Pending() == 0; }));
     EXPECT_EQ(program->Rom, shown);
-    EXPECT_TRUE(ShowsCell72(13));
+    EXPECT_TRUE(ShowsCell72(15));
 }
 
 // Faults caught: unsaved edits dropped by a reload; the save's question
