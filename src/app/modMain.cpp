@@ -311,12 +311,15 @@ void modMain::Undo() {
     if (m_stroke || !History.canUndo()) return;
     History.undo();
     SyncModified();
+    // Back where the file was: what another program wrote meanwhile shows now.
+    if (!MapModified && m_watcher) m_reloadTimer.start();
 }
 
 void modMain::Redo() {
     if (m_stroke || !History.canRedo()) return;
     History.redo();
     SyncModified();
+    if (!MapModified && m_watcher) m_reloadTimer.start();
 }
 
 // ---- The ROM file, watched for writes by other programs ----

@@ -185,7 +185,8 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
 }
 
 // Faults caught: unsaved edits dropped by a reload; the save's question
-// skipped; tiles on the screen left stale after Yes.
+// skipped; tiles on the screen left stale after Yes; a file written while
+// the map was modified never shown once the edits are undone.
 TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
     Start(romPath);
     Edit();
@@ -205,6 +206,14 @@ TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
     Drawn(expected, tiles, map);
     EXPECT_EQ(program->TilesetSurface.Image(), tiles.Image());
     EXPECT_EQ(MapScreen(), Screen(map));
+
+    // Undone back to the state saved, the map shows what was written meanwhile.
+    Click(Form().pbxMap, Qt::LeftButton, Cell(5, 5));
+    rom = expected;
+    WriteFile(romPath, Other(11));
+    WaitPastReloadDelay();
+    Key(kUndo);
+    EXPECT_TRUE(WaitUntil([&] { return ShowsCell72(11); }));
 }
 
 // Faults caught: the copy without the unsaved edit, the cartridge written or
