@@ -53,14 +53,11 @@ EmulatorCommand FindEmulatorCommand(const std::vector<std::string>& folders) {
     return {};
 }
 
-bool RememberEmulatorCommand(const std::string& command, std::string& error) {
-    const std::string file = SettingsFilePath();
-    QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
+bool RememberEmulatorCommand(const std::string& command) {
+    QSettings settings(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
     settings.setValue(SettingsKey(), QString::fromStdString(command));
     settings.sync();
-    if (settings.status() == QSettings::NoError) return true;
-    error = "The command could not be stored in " + file + ".";
-    return false;
+    return settings.status() == QSettings::NoError;
 }
 
 std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command) {

@@ -35,9 +35,9 @@ struct EmulatorCommand {
 // folders (with the file appended).
 EmulatorCommand FindEmulatorCommand(const std::vector<std::string>& folders = {kEmulatorFolder});
 
-// Stores command as Command in [TestPlay] of the settings file. False, with
-// error set, when the file cannot be written.
-bool RememberEmulatorCommand(const std::string& command, std::string& error);
+// Stores command as Command in [TestPlay] of the settings file. False when
+// the file cannot be written.
+bool RememberEmulatorCommand(const std::string& command);
 
 // Splits command into words as a POSIX shell does, expanding nothing: blanks
 // separate words; '...' keeps what it holds as it is; "..." too, except that

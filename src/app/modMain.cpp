@@ -433,10 +433,9 @@ void modMain::TestPlay() {
     if (emulator.command.empty()) {
         const std::optional<std::string> typed = Toolkit().InputBox(msg::kTestPlayPrompt, "");
         if (!typed || typed->find_first_not_of(" \t\n") == std::string::npos) return;
-        std::string error;
-        if (!RememberEmulatorCommand(*typed, error)) {
+        if (!RememberEmulatorCommand(*typed)) {
             m_typedCommand = *typed;
-            Tell(error);
+            Tell(msg::TestPlayNotStored(SettingsFilePath()));
         }
         emulator = {*typed, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()};
     }

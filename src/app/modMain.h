@@ -68,6 +68,9 @@ inline constexpr char kTestPlayPrompt[] =
 inline std::string TestPlayBadCommand(const std::string& command, const std::string& source) {
     return "The Test-play command has a quote that is not closed:\n" + command + "\n\nIt comes from " + source + ".";
 }
+inline std::string TestPlayNotStored(const std::string& file) {
+    return "The emulator command could not be stored in " + file + ".\nIt is used until the editor ends.";
+}
 inline std::string TestPlayNoCopy(const std::string& reason) {
     return "The copy of the ROM for Test-play could not be written:\n" + reason;
 }

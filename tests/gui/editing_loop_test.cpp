@@ -273,6 +273,23 @@ TEST_F(EditingLoop, WithoutAnEmulatorTestPlayAsksOnceAndRemembers) {
     EXPECT_TRUE(WaitUntil([&] { return fs::exists(played); }));
 }
 
+// Fault caught: a command that cannot be stored lost without a word, and
+// asked for again at every F5.
+TEST_F(EditingLoop, ACommandThatCannotBeStoredIsKeptForTheRun) {
+    ScopedEnv noVariable(kEmulatorVariable, "");
+    ScopedEnv path("PATH", dir.File("no-programs"));
+    WriteFile(dir.File("config"), {1});  // a file where the settings folder goes
+    Start(romPath);
+    program->EmulatorFolders.clear();
+    const std::string played = dir.File("played.gb");
+    script.AnswerInput("/bin/cp %f " + played).AnswerMessage(MsgResult::OK, msg::TestPlayNotStored(SettingsFilePath()));
+    Key(kTestPlay);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(played); }));
+    fs::remove(played);
+    Key(kTestPlay);
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(played); }));
+}
+
 // Fault caught: a command that cannot run fails silently.
 TEST_F(EditingLoop, ACommandThatCannotStartIsReported) {
     struct Case {
