@@ -5,18 +5,74 @@
 #include "ui/Emblem.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstring>
+
+namespace {
+
+constexpr char kDescription[] =
+    "Edits the maps of a Quillmoor 2 cartridge image (.gb). The open-file dialog\n"
+    "at start-up asks for the image; rom-file, when given, is filled into it.\n"
+    "\n"
+    "Keys in the main window:\n"
+    "  Ctrl+Z                 take back the last stamp (a click or a whole drag)\n"
+    "  Ctrl+Shift+Z, Ctrl+Y   put it back again\n"
+    "  F5                     Test-play: start an emulator on a copy of the ROM\n"
+    "                         holding the map as shown, saved or not\n"
+    "\n"
+    "Test-play runs $QUILL2_EMULATOR, else Command in [TestPlay] of\n"
+    "~/.config/quill2-mapeditor/quill2-mapeditor.conf, else mgba-qt or mgba from\n"
+    "PATH or /usr/games; %f in it stands for the copy's file name.\n"
+    "\n"
+    "The open ROM file is watched: when another program writes it and the map\n"
+    "has no unsaved edits, the editor shows the new bytes at once.";
+
+void Describe(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument("rom-file", "A ROM file to fill into the open-file dialog.", "[rom-file]");
+}
+
+void Name() {
+    QCoreApplication::setApplicationName("Quill2 MapEditor");
+    QCoreApplication::setApplicationVersion(QUILL2_VERSION);
+}
+
+// --help and --version print and end without a window system.
+bool OnlyText(int argc, char** argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0) return true;
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    if (OnlyText(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        Name();
+        QCommandLineParser parser;
+        Describe(parser);
+        parser.process(app);  // prints, then ends the program
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Quill2 MapEditor");
+    Name();
     QGuiApplication::setDesktopFileName("quill2-mapeditor");
+    QCommandLineParser parser;
+    Describe(parser);
+    parser.process(app);  // an unknown option ends the program with a message
     q2::InstallApplicationFont();
     QApplication::setWindowIcon(q2::AppIcon());
 
     // A file handed over by the desktop (the entry's %f) starts in the dialog.
-    const QStringList args = QApplication::arguments();
+    const QStringList files = parser.positionalArguments();
     q2::modMain program;
-    if (!program.Main(args.size() > 1 ? args.at(1).toStdString() : std::string())) {
+    if (!program.Main(files.isEmpty() ? std::string() : files.first().toStdString())) {
         // No ROM chosen ends the program quietly; without its map list it cannot run at all.
         return program.Catalogue.entries.empty() ? 1 : 0;
     }

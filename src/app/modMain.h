@@ -6,14 +6,22 @@
 
 #include "app/Catalogue.h"
 #include "app/Rom.h"
+#include "app/TestPlay.h"
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
 #include "platform/DIBSection.h"
 #include "ui/Selection.h"
 
+#include <QTimer>
+#include <QUndoStack>
+
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+
+class QFileSystemWatcher;
+class QTemporaryDir;
 
 namespace q2 {
 
@@ -47,7 +55,36 @@ inline std::string BackupFailed(const std::string& path, const std::string& reas
     return "No backup of " + path + " could be made before saving:\n" + reason +
            "\n\nSave the map without a backup?";
 }
+// Loading: the map's bytes do not all lie in the file.
+inline std::string MapOutsideFile(const std::string& map, const std::string& file, size_t size) {
+    return "The map \"" + map + "\" lies outside the file " + file + " (" + std::to_string(size) +
+           " bytes), so it cannot be loaded.";
+}
+// Test-play: no emulator command is set and none was found.
+inline constexpr char kTestPlayPrompt[] =
+    "No emulator was found to test-play the map in.\n"
+    "Enter the command that starts one; %f stands for the ROM file.\n"
+    "For example: mgba-qt %f";
+inline std::string TestPlayBadCommand(const std::string& command, const std::string& source) {
+    return "The Test-play command has a quote that is not closed:\n" + command + "\n\nIt comes from " + source + ".";
+}
+inline std::string TestPlayNotStored(const std::string& file) {
+    return "The emulator command could not be stored in " + file + ".\nIt is used until the editor ends.";
+}
+inline std::string TestPlayNoCopy(const std::string& reason) {
+    return "The copy of the ROM for Test-play could not be written:\n" + reason;
+}
+inline std::string TestPlayNotStarted(const std::string& command, const std::string& reason,
+                                      const std::string& source) {
+    return "The emulator could not be started:\n" + command + "\n" + reason + "\n\nThe command comes from " +
+           source + ".";
+}
 } // namespace msg
+
+// Steps of the map's history kept at most; a step holds only the cells it changed.
+inline constexpr int kHistoryLimit = 1000;
+// A change to the ROM file is read this long after the last sign of it.
+inline constexpr int kReloadDelayMs = 200;
 
 class modMain {
 public:
@@ -92,6 +129,21 @@ public:
     // Marks the map modified and says so in the map frame's caption.
     void SetMapModified();
 
+    // A left-button press-to-release on the map: every placement between
+    // BeginStroke and EndStroke becomes one step of the history.
+    void BeginStroke();
+    void EndStroke();
+    // Takes back the last step, or puts back the last one taken back. Nothing
+    // while a stroke is under way.
+    void Undo();
+    void Redo();
+
+    // The ROM image with the current map in it, written to a new private file
+    // and handed to the emulator, which runs on its own.
+    void TestPlay();
+    // Where the copies of the last Test-play go; empty before the first.
+    std::string TestPlayFolder() const;
+
     frmMain& Form() { return *m_form; }
 
     // State shared by the procedures and the main window's handlers.
@@ -109,6 +161,10 @@ public:
     cDIBSection MapSurface;
     cDIBSection TilesetSurface;
     SelectionState Selection;
+    // The map's steps since it was loaded; clean where the file holds the map.
+    QUndoStack History;
+    // Where Test-play looks for a known emulator beyond PATH.
+    std::vector<std::string> EmulatorFolders{kEmulatorFolder};
 
 private:
     bool LoadMap(int16_t index, bool askFirst);
@@ -116,10 +172,35 @@ private:
     // Backs the ROM file up before the first write to it in this run. False
     // when that failed and the user chose not to save without a backup.
     bool BackUpBeforeFirstWrite();
+    // MapModified and the caption as the history says.
+    void SyncModified();
+    // Rebuilds the tiles of the current map from Rom and draws the grid with them.
+    void RedrawFromRom();
+    // Watches the file at RomPath, and its folder, for writes by others.
+    void WatchRomFile();
+    void RomFileChanged();
+    void RomFolderChanged();
+    // Reads the ROM file again when it holds other bytes than the editor last
+    // read or wrote and the map has no unsaved edits.
+    void CheckRomFile();
+    bool WriteTestPlayCopy(const RomImage& image, std::string& path, std::string& error);
 
     std::unique_ptr<frmMain> m_form;
     // ROM paths backed up in this run, or saved without a backup at the user's word.
     std::set<std::string> m_backedUp;
+
+    struct Stroke {
+        MapGrid before;       // the grid at the press
+        bool placed = false;  // a placement happened
+    };
+    std::optional<Stroke> m_stroke;
+
+    std::unique_ptr<QFileSystemWatcher> m_watcher;
+    QTimer m_reloadTimer;
+    // Test-play copies, for this run only. The command typed into the box,
+    // for when it could not be stored.
+    std::unique_ptr<QTemporaryDir> m_playFolder;
+    std::string m_typedCommand;
 };
 
 } // namespace q2

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -156,6 +157,18 @@ public:
         result.selectedFilter = SelectedFilter(dialog, filters);
         result.readOnly = readOnlyBox ? readOnlyBox->isChecked() : request.readOnly;
         return result;
+    }
+
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& text) override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return std::nullopt;
+        QInputDialog box;
+        box.setWindowTitle(QString::fromUtf8(kAppTitle));
+        box.setInputMode(QInputDialog::TextInput);
+        box.setLabelText(ToQt(prompt));
+        box.setTextValue(ToQt(text));
+        box.resize(420, box.sizeHint().height());
+        if (box.exec() != QDialog::Accepted) return std::nullopt;
+        return box.textValue().toStdString();
     }
 };
 

@@ -3,6 +3,7 @@
 // Message boxes and the open-file dialog go through one replaceable service,
 // so that the program's questions can be answered by a script in tests.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,13 @@ public:
     virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
     // The modal open-file dialog.
     virtual OpenFileResult GetOpenFileName(const OpenFileRequest& request) = 0;
+    // A modal box titled "Quill2 MapEditor" asking for one line of text, which
+    // starts as text. The line entered, or nothing when cancelled. A service
+    // without such a box answers as if cancelled.
+    virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& text) {
+        (void)prompt, (void)text;
+        return std::nullopt;
+    }
 };
 
 // The service in force: QMessageBox and QFileDialog unless replaced.

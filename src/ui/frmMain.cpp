@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QShortcut>
 #include <QWindow>
 
 #include <cmath>
@@ -35,6 +36,11 @@ constexpr QRect kLblSelection(288, 233, 145, 15);
 
 constexpr char kStoredCaption[] = "Quill2 MapEditor - {FILE}";
 constexpr COLORREF kFrameColour = RGB(255, 0, 0);
+
+// Keys of the editing loop.
+const QKeySequence kUndoKeys[] = {QKeySequence(Qt::CTRL | Qt::Key_Z)};
+const QKeySequence kRedoKeys[] = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)};
+const QKeySequence kTestPlayKeys[] = {QKeySequence(Qt::Key_F5)};
 
 constexpr int kCanvasWidth = 256;
 constexpr int kPickerSize = 128;
@@ -105,6 +111,13 @@ frmMain::frmMain(modMain& program) : m_program(program) {
     connect(cmdLoadAnotherROM, &QPushButton::clicked, this, [this] { m_program.OpenRom(); });
     connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
+
+    auto bind = [this](const auto& keys, auto handler) {
+        for (const QKeySequence& key : keys) connect(new QShortcut(key, this), &QShortcut::activated, this, handler);
+    };
+    bind(kUndoKeys, [this] { m_program.Undo(); });
+    bind(kRedoKeys, [this] { m_program.Redo(); });
+    bind(kTestPlayKeys, [this] { m_program.TestPlay(); });
 }
 
 frmMain::~frmMain() = default;
@@ -155,7 +168,10 @@ void frmMain::DrawSelectionFrame(PictureBox& box, int c0, int r0, int c1, int r1
 
 // ---- Map canvas ----
 
-void frmMain::pbxMap_MouseDown(int button, int shift, float x, float y) { pbxMap_MouseMove(button, shift, x, y); }
+void frmMain::pbxMap_MouseDown(int button, int shift, float x, float y) {
+    if (button == 1) m_program.BeginStroke();  // one step of the history, to the release
+    pbxMap_MouseMove(button, shift, x, y);
+}
 
 void frmMain::pbxMap_MouseMove(int button, int, float x, float y) {
     if (button != 1 && button != 2) return;
@@ -205,6 +221,7 @@ void frmMain::pbxMap_MouseMove(int button, int, float x, float y) {
 }
 
 void frmMain::pbxMap_MouseUp(int button, int, float, float) {
+    if (button == 1) m_program.EndStroke();
     SelectionState& s = m_program.Selection;
     if (button != 2 || !s.MapPicking) return;
     s.MapPicking = false;

@@ -2,8 +2,10 @@
 #include "support/EditorFixture.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTest>
 
 namespace q2::test {
 
@@ -26,6 +28,17 @@ void Release(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons 
 void Click(QWidget* box, Qt::MouseButton button, QPointF at) {
     Press(box, button, at);
     Release(box, button, at);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qSleep(5);
+    }
+    return true;
 }
 
 void EditorTest::SetUp() {
@@ -80,6 +93,16 @@ void EditorTest::WindowSystemRepaint() {
 void EditorTest::ClickLoadMap(int index) {
     Form().cboMap->setCurrentIndex(index);
     Form().cmdLoadMap->click();
+}
+
+} // namespace q2::test
+
+namespace q2::test {
+
+void EditorTest::Key(const QKeySequence& keys) {
+    Form().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    QTest::keySequence(&Form(), keys);
 }
 
 } // namespace q2::test

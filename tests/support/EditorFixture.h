@@ -9,7 +9,10 @@
 #include "ui/frmMain.h"
 
 #include <QImage>
+#include <QKeySequence>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace q2::test {
 
@@ -19,6 +22,9 @@ void Release(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons 
 void Click(QWidget* box, Qt::MouseButton button, QPointF at);
 // Centre of cell (column, row) of a picture box.
 inline QPointF Cell(int column, int row) { return QPointF(8 * column + 3, 8 * row + 3); }
+
+// Runs events until done() holds, for at most ms milliseconds; what done() says then.
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000);
 
 class EditorTest : public ::testing::Test {
 protected:
@@ -45,10 +51,13 @@ protected:
     // Right-drags over the map from cell a to cell b and releases.
     void PickMapBlock(QPoint a, QPoint b);
     void ClickLoadMap(int index);
+    // Presses keys in the main window, as the user does with it active.
+    void Key(const QKeySequence& keys);
 
     TempDir dir;
-    // Backups go to the test's folder, never to the user's.
+    // Backups and settings go to the test's folder, never to the user's.
     ScopedEnv stateHome{"XDG_STATE_HOME", dir.File("state")};
+    ScopedEnv configHome{"XDG_CONFIG_HOME", dir.File("config")};
     RomImage rom = PatternRom();
     std::string romPath;
     ScriptedToolkit script;

@@ -61,7 +61,7 @@ ScriptedToolkit& ScriptedToolkit::AnswerMessage(MsgResult answer, std::string ex
 ScriptedToolkit& ScriptedToolkit::AnswerOpenFile(std::string path, std::optional<int> selectedFilter,
                                                  std::optional<bool> readOnly) {
     Step step;
-    step.isMessage = false;
+    step.kind = Kind::OpenFile;
     step.accept = true;
     step.path = std::move(path);
     step.selectedFilter = selectedFilter;
@@ -72,17 +72,29 @@ ScriptedToolkit& ScriptedToolkit::AnswerOpenFile(std::string path, std::optional
 
 ScriptedToolkit& ScriptedToolkit::CancelOpenFile() {
     Step step;
-    step.isMessage = false;
+    step.kind = Kind::OpenFile;
+    m_script.push_back(std::move(step));
+    return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::AnswerInput(std::optional<std::string> text,
+                                              std::optional<std::string> expectedPrompt) {
+    Step step;
+    step.kind = Kind::Input;
+    step.input = std::move(text);
+    step.text = std::move(expectedPrompt);
     m_script.push_back(std::move(step));
     return *this;
 }
 
 std::string ScriptedToolkit::Describe(const Step& step) {
-    if (step.isMessage) {
+    if (step.kind == Kind::Message) {
         std::string s = std::string("message box answered ") + ToString(step.answer);
         if (step.text) s += " with text \"" + *step.text + "\"";
         return s;
     }
+    if (step.kind == Kind::Input)
+        return step.input ? "input box answered \"" + *step.input + "\"" : "input box cancelled";
     return step.accept ? "open-file dialog choosing \"" + step.path + "\"" : "open-file dialog cancelled";
 }
 
@@ -94,7 +106,7 @@ void ScriptedToolkit::ExpectAllUsed() {
 MsgResult ScriptedToolkit::MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) {
     m_messageTexts.push_back(text);
     m_messages.push_back({text, buttons, icon});
-    if (m_script.empty() || !m_script.front().isMessage) {
+    if (m_script.empty() || m_script.front().kind != Kind::Message) {
         ADD_FAILURE() << "Unexpected message box \"" << text << "\" (" << ToString(buttons) << ", "
                       << ToString(icon) << ")"
                       << (m_script.empty() ? std::string() : "; expected a " + Describe(m_script.front()))
@@ -118,7 +130,7 @@ MsgResult ScriptedToolkit::MessageBox(const std::string& text, MsgButtons button
 OpenFileResult ScriptedToolkit::GetOpenFileName(const OpenFileRequest& request) {
     m_openFileRequests.push_back(request);
     OpenFileResult result;
-    if (m_script.empty() || m_script.front().isMessage) {
+    if (m_script.empty() || m_script.front().kind != Kind::OpenFile) {
         ADD_FAILURE() << "Unexpected open-file dialog \"" << request.title << "\""
                       << (m_script.empty() ? std::string() : "; expected a " + Describe(m_script.front()))
                       << "; cancelling it";
@@ -132,6 +144,26 @@ OpenFileResult ScriptedToolkit::GetOpenFileName(const OpenFileRequest& request) 
     result.selectedFilter = step.selectedFilter.value_or(request.selectedFilter);
     result.readOnly = step.readOnly.value_or(request.readOnly);
     return result;
+}
+
+} // namespace q2
+
+namespace q2 {
+
+std::optional<std::string> ScriptedToolkit::InputBox(const std::string& prompt, const std::string&) {
+    m_inputPrompts.push_back(prompt);
+    if (m_script.empty() || m_script.front().kind != Kind::Input) {
+        ADD_FAILURE() << "Unexpected input box \"" << prompt << "\""
+                      << (m_script.empty() ? std::string() : "; expected a " + Describe(m_script.front()))
+                      << "; cancelling it";
+        return std::nullopt;
+    }
+    const Step step = m_script.front();
+    m_script.pop_front();
+    if (step.text) {
+        EXPECT_EQ(prompt, *step.text) << "Prompt of the input box";
+    }
+    return step.input;
 }
 
 } // namespace q2

@@ -47,10 +47,16 @@ public:
     // The next open-file dialog is cancelled.
     ScriptedToolkit& CancelOpenFile();
 
+    // The next input box is answered with text (nothing: cancelled); when
+    // given, its prompt must be the expected one.
+    ScriptedToolkit& AnswerInput(std::optional<std::string> text,
+                                 std::optional<std::string> expectedPrompt = std::nullopt);
+
     // Everything shown so far, in order.
     const std::vector<std::string>& Messages() const { return m_messageTexts; }
     const std::vector<ShownMessage>& MessageBoxes() const { return m_messages; }
     const std::vector<OpenFileRequest>& OpenFileRequests() const { return m_openFileRequests; }
+    const std::vector<std::string>& InputPrompts() const { return m_inputPrompts; }
 
     // Answers not used yet.
     std::size_t Pending() const { return m_script.size(); }
@@ -59,10 +65,12 @@ public:
 
     MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     OpenFileResult GetOpenFileName(const OpenFileRequest& request) override;
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& text) override;
 
 private:
+    enum class Kind { Message, OpenFile, Input };
     struct Step {
-        bool isMessage = true;
+        Kind kind = Kind::Message;
         MsgResult answer = MsgResult::Cancel;
         std::optional<std::string> text;
         std::optional<MsgButtons> buttons;
@@ -71,6 +79,7 @@ private:
         std::string path;
         std::optional<int> selectedFilter;
         std::optional<bool> readOnly;
+        std::optional<std::string> input;
     };
     static std::string Describe(const Step& step);
 
@@ -78,6 +87,7 @@ private:
     std::vector<std::string> m_messageTexts;
     std::vector<ShownMessage> m_messages;
     std::vector<OpenFileRequest> m_openFileRequests;
+    std::vector<std::string> m_inputPrompts;
     ScopedToolkit m_scope;
 };
 

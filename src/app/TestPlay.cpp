@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+#include "app/TestPlay.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <cstdlib>
+
+namespace q2 {
+
+namespace {
+
+bool Blank(const std::string& text) { return text.find_first_not_of(" \t\n") == std::string::npos; }
+
+// One word for SplitCommandWords, quoted only when it must be.
+std::string Quoted(const std::string& word) {
+    if (!word.empty() && word.find_first_of(" \t\n'\"\\$`") == std::string::npos) return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+QString SettingsKey() { return QString::fromUtf8(kTestPlayGroup) + '/' + QString::fromUtf8(kTestPlayKey); }
+
+} // namespace
+
+std::string SettingsFilePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString() +
+           "/quill2-mapeditor/quill2-mapeditor.conf";
+}
+
+EmulatorCommand FindEmulatorCommand(const std::vector<std::string>& folders) {
+    if (const char* variable = std::getenv(kEmulatorVariable); variable && !Blank(variable))
+        return {variable, std::string("the environment variable ") + kEmulatorVariable};
+
+    const std::string file = SettingsFilePath();
+    QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
+    const QVariant value = settings.value(SettingsKey());
+    // A command written into the file by hand with a comma in it reads back as a list.
+    const std::string stored = (value.typeId() == QMetaType::QStringList ? value.toStringList().join(',')
+                                                                           : value.toString())
+                                   .toStdString();
+    if (!Blank(stored)) return {stored, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + file};
+
+    QStringList extra;
+    for (const std::string& folder : folders) extra << QString::fromStdString(folder);
+    for (const char* name : kKnownEmulators) {
+        QString found = QStandardPaths::findExecutable(QString::fromUtf8(name));
+        if (found.isEmpty() && !extra.isEmpty()) found = QStandardPaths::findExecutable(QString::fromUtf8(name), extra);
+        if (!found.isEmpty()) return {Quoted(found.toStdString()) + " %f", found.toStdString() + ", found on this system"};
+    }
+    return {};
+}
+
+bool RememberEmulatorCommand(const std::string& command) {
+    QSettings settings(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
+    settings.setValue(SettingsKey(), QString::fromStdString(command));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    for (size_t i = 0; i < command.size(); ++i) {
+        const char c = command[i];
+        if (c == ' ' || c == '\t' || c == '\n') {
+            if (inWord) words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+            continue;
+        }
+        inWord = true;
+        if (c == '\'') {
+            const size_t end = command.find('\'', i + 1);
+            if (end == std::string::npos) return std::nullopt;
+            word.append(command, i + 1, end - i - 1);
+            i = end;
+        } else if (c == '"') {
+            for (++i;; ++i) {
+                if (i >= command.size()) return std::nullopt;
+                if (command[i] == '"') break;
+                if (command[i] == '\\' && i + 1 < command.size() &&
+                    std::string_view("\"\\$`").find(command[i + 1]) != std::string_view::npos)
+                    ++i;
+                word += command[i];
+            }
+        } else if (c == '\\') {
+            if (++i >= command.size()) return std::nullopt;
+            word += command[i];
+        } else {
+            word += c;
+        }
+    }
+    if (inWord) words.push_back(std::move(word));
+    return words;
+}
+
+std::vector<std::string> CommandForFile(std::vector<std::string> words, const std::string& file) {
+    bool used = false;
+    for (std::string& word : words)
+        for (size_t at = word.find("%f"); at != std::string::npos; at = word.find("%f", at + file.size())) {
+            word.replace(at, 2, file);
+            used = true;
+        }
+    if (!used) words.push_back(file);
+    return words;
+}
+
+} // namespace q2
