@@ -143,8 +143,10 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 // A window that is mapped again, uncovered or restored is often shown from
 // the toolkit's own copy of its pixels, with no paint event for the picture
-// boxes; their Paint handlers must still run, so that a finished map pick's
-// frame goes as it does in any other repaint. The window's expose says when.
+// boxes; the map canvas's Paint handler must still run, so that a finished
+// map pick's frame goes as it does in any other repaint. The window's expose
+// says when. (The picker's frame follows the selection, so a repaint of its
+// own changes nothing.)
 void frmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (QWindow* window = windowHandle(); window && !m_watchingExposes) {
@@ -154,10 +156,8 @@ void frmMain::showEvent(QShowEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
         pbxMap->Refresh();
-        pbxTileset->Refresh();
-    }
     return QWidget::eventFilter(watched, event);
 }
 
