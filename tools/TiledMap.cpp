@@ -194,11 +194,11 @@ struct MapInfo {
 };
 
 // Text taken from a file as a message shows it: on one line, cut short.
-std::string Shown(QStringView text) {
-    QString shown = text.left(40).toString();
+std::string Shown(QStringView text, qsizetype limit = 40) {
+    QString shown = text.left(limit).toString();
     for (QChar& c : shown)
         if (!c.isPrint()) c = u'?';
-    return shown.toStdString() + (text.size() > 40 ? "..." : "");
+    return shown.toStdString() + (text.size() > limit ? "..." : "");
 }
 
 std::string Quoted(const std::string& name) { return "'" + Shown(Q(name)) + "'"; }
@@ -245,7 +245,8 @@ std::string XmlPlace(const QXmlStreamReader& xml, const std::string& file) {
 }
 
 std::string XmlError(const QXmlStreamReader& xml, const std::string& file) {
-    return XmlPlace(xml, file) + "not well-formed XML: " + xml.errorString().toStdString();
+    // The parser's own words can quote the file (an encoding's name, say).
+    return XmlPlace(xml, file) + "not well-formed XML: " + Shown(xml.errorString(), 100);
 }
 
 // Reads the whole document once before anything is taken from it, so that a

@@ -11,9 +11,8 @@
 using namespace q2;
 
 TEST(ImportFuzzRegression, EveryInputTheFuzzerFailedOn) {
-    const std::filesystem::path folder =
-        std::filesystem::path(__FILE__).parent_path() / "../../fuzz/regressions/import";
-    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no " << folder;
+    const std::filesystem::path folder = QUILL2_FUZZ_REGRESSIONS "/import";
+    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
         SCOPED_TRACE(entry.path().filename().string());
