@@ -53,8 +53,10 @@ inline std::string CheckTiledMap(std::span<const uint8_t> file, tiled::Format fo
 
     const tiled::ReadResult read = tiled::ReadMap(format, map, path, rows, files);
     if (!read.ok) {
-        if (read.error.rfind(path, 0) != 0 && (tilesetPath.empty() || read.error.rfind(tilesetPath, 0) != 0))
-            return "the refusal names neither file: " + read.error;
+        // A refusal about the tileset may begin with its file's name instead,
+        // as messages show it.
+        if (read.error.rfind(path, 0) != 0 && tilesetPath.empty())
+            return "the refusal does not name the map file: " + read.error;
         if (read.error.find('\n') != std::string::npos) return "the refusal is not one line: " + read.error;
         return "";
     }

@@ -498,17 +498,19 @@ void ReadJson(const QByteArray& contents, const std::string& file, size_t cells,
 
 // ---- files ----
 
-QByteArray ReadWhole(const std::string& path) {
+// The file at path, whole; messages name it as shown.
+QByteArray ReadWhole(const std::string& path, const std::string& shown) {
     RomReadResult file = ReadRomFile(path);  // the same careful whole-file read as the ROM's
     switch (file.status) {
     case RomReadStatus::Ok:
         return QByteArray(reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
-    case RomReadStatus::Missing: Refuse(path + ": no such file");
-    case RomReadStatus::NotAFile: Refuse(path + " is not a file");
-    case RomReadStatus::TooLarge: Refuse(path + " is larger than any map file can be (8 MiB)");
-    case RomReadStatus::Empty: Refuse(path + " is empty");
+    case RomReadStatus::Missing: Refuse(shown + ": no such file");
+    case RomReadStatus::NotAFile: Refuse(shown + " is not a file");
+    case RomReadStatus::TooLarge: Refuse(shown + " is larger than any map file can be (8 MiB)");
+    case RomReadStatus::Empty: Refuse(shown + " is empty");
     case RomReadStatus::ReadError: break;
     }
+    if (const size_t at = file.message.find(path); at != std::string::npos) file.message.replace(at, path.size(), shown);
     Refuse(file.message);
 }
 
@@ -520,12 +522,14 @@ std::string AbsolutePath(const std::string& path) {
 // as its contents show.
 void LoadExternalTileset(TilesetInfo& tileset, const std::string& mapPath, const FileSource& files) {
     const QString dir = QFileInfo(Q(mapPath)).path();
-    const std::string file = QDir(dir).filePath(Q(tileset.source)).toStdString();
+    const std::string path = QDir(dir).filePath(Q(tileset.source)).toStdString();
+    // Its name as messages show it: the map file can put anything in it.
+    const std::string file = QDir(dir).filePath(Q(Shown(Q(tileset.source), 100))).toStdString();
     QByteArray contents;
     try {
         if (!files) {
-            contents = ReadWhole(file);
-        } else if (std::optional<QByteArray> given = files(file)) {
+            contents = ReadWhole(path, file);
+        } else if (std::optional<QByteArray> given = files(path)) {
             contents = std::move(*given);
         } else {
             Refuse(file + ": no such file");
@@ -553,7 +557,7 @@ void LoadExternalTileset(TilesetInfo& tileset, const std::string& mapPath, const
     // Tiled reads a tileset file only as the tileset itself, never as a
     // pointer on to the map or to a further tileset file.
     if (!tileset.source.empty()) {
-        const std::string next = QDir(QFileInfo(Q(file)).path()).filePath(Q(tileset.source)).toStdString();
+        const std::string next = QDir(QFileInfo(Q(path)).path()).filePath(Q(tileset.source)).toStdString();
         Refuse(mapPath + ": its tileset " + file + " only refers on to " + Quoted(tileset.source) +
                (AbsolutePath(next) == AbsolutePath(mapPath) ? ", the map itself," : "") +
                " instead of describing the tileset");
@@ -799,7 +803,7 @@ ReadResult ReadMapFile(const std::string& path, int rows) {
         return result;
     }
     try {
-        return ReadMap(*format, ReadWhole(path), path, rows);
+        return ReadMap(*format, ReadWhole(path, path), path, rows);
     } catch (const Refusal& refusal) {
         ReadResult result;
         result.error = refusal.message;
