@@ -4,17 +4,16 @@
 // tmxrasterizer). Those are skipped when Tiled is not installed, and fail
 // instead when QUILL2_REQUIRE_TILED is set (scripts/test.d/40-tiled).
 #include "TiledMap.h"
+#include "app/Catalogue.h"
 #include "support/Command.h"
 #include "support/TestFiles.h"
+#include "tiles/Tileset.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <gtest/gtest.h>
 #include <zlib.h>
 #include <zstd.h>
-
-#include "app/Catalogue.h"
-#include "tiles/Tileset.h"
 
 #include <algorithm>
 #include <cstdlib>
