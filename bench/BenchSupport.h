@@ -115,4 +115,14 @@ void RegisterProcessBenchmarks(bool smoke);
 // Settings every case shares.
 benchmark::internal::Benchmark* Tune(benchmark::internal::Benchmark* b, bool smoke);
 
+// The floor of a copy of bytes bytes, measured two ways: glibc's memcpy as
+// "Floor/Memcpy/<what>", and a plain loop the compiler turns into vector moves
+// as "Floor/CopyLoop/<what>". The report holds a case against the faster:
+// memcpy is not the fastest copy on every machine (some take `rep movsb`
+// for these sizes, many times slower than the loop there).
+void RegisterCopyFloors(const std::string& what, size_t bytes, bool smoke);
+
+// That loop; to and from do not overlap.
+void CopyLoop(uint8_t* to, const uint8_t* from, size_t bytes);
+
 } // namespace q2::bench

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The benchmark report: every case with its time, the floor it is held
-// against (a memcpy or a write of the same bytes, measured in the same run),
-// the ratio, and whether the case's target holds.
+// against (a copy, a write or a read of the same bytes, measured in the same
+// run), the ratio, and whether the case's target holds.
 
 #include <map>
 #include <optional>
@@ -15,7 +15,10 @@ namespace q2::bench {
 // floor's; one without by its own time, or by its peak memory.
 struct CaseTarget {
     std::string name;
-    std::string floor;         // name of the floor case; empty: none
+    // The floor cases: the fastest of them in the run is the floor (a copy is
+    // measured both as memcpy and as a plain loop, whichever this machine
+    // runs faster); empty: none.
+    std::vector<std::string> floors;
     double maxRatio = 0;       // > 0: time / floor time must not exceed it
     double maxNanos = 0;       // > 0: the time must stay below it
     double maxBytes = 0;       // > 0: peak memory, must stay below it
@@ -54,12 +57,15 @@ private:
 };
 
 struct Row {
-    std::string name, result, floor, floorResult, ratio, target, verdict;
+    std::string name, result;
+    std::string floor, floorResult;  // the floor case that was fastest, and its time
+    std::string ratio, target, verdict;
     bool failed = false;  // a target missed, an error, or a case that did not run
 };
 
 // One row per target, then one per case that has no target. With checkTargets
-// false the verdict only tells whether the case ran.
+// false the verdict only tells whether the case ran. Of floors measured
+// several ways, the row of the fastest says so.
 std::vector<Row> MakeRows(const Results& results, const std::vector<CaseTarget>& targets, bool checkTargets);
 
 // The rows as a Markdown table.

@@ -28,16 +28,6 @@ constexpr size_t kMapBytes20 = 256 * 160 * 3;
 constexpr int kMainMap = 0;  // Overworld [1/4], 32 rows
 constexpr int kSubMap = 4;   // Lantern Zone, 20 rows
 
-void Memcpy(benchmark::State& state, size_t bytes) {
-    std::vector<uint8_t> from(bytes, 0x5A), to(bytes);
-    for (auto _ : state) {
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
-}
-
 void BuildTilesetCase(benchmark::State& state) {
     const MapCatalogue catalogue = ParseMapCatalogue(MAP_NAMES());
     const MapEntry& entry = catalogue.entries.at(kMainMap);
@@ -231,11 +221,11 @@ void BackupCase(benchmark::State& state) {
 
 void RegisterCoreBenchmarks(bool smoke) {
     using benchmark::RegisterBenchmark;
-    Tune(RegisterBenchmark("Floor/Memcpy/TilesetSurface", Memcpy, kTilesetBytes), smoke);
+    RegisterCopyFloors("TilesetSurface", kTilesetBytes, smoke);
     Tune(RegisterBenchmark("BuildTileset", BuildTilesetCase), smoke);
-    Tune(RegisterBenchmark("Floor/Memcpy/MapSurface32Rows", Memcpy, kMapBytes32), smoke);
+    RegisterCopyFloors("MapSurface32Rows", kMapBytes32, smoke);
     Tune(RegisterBenchmark("DecodeDrawMap/32Rows", DecodeDrawCase, kMainMap), smoke);
-    Tune(RegisterBenchmark("Floor/Memcpy/MapSurface20Rows", Memcpy, kMapBytes20), smoke);
+    RegisterCopyFloors("MapSurface20Rows", kMapBytes20, smoke);
     Tune(RegisterBenchmark("DecodeDrawMap/20Rows", DecodeDrawCase, kSubMap), smoke);
     Tune(RegisterBenchmark("SaveMap/Encode", EncodeCase), smoke);
     Tune(RegisterBenchmark("Floor/Write/RomFile", WriteFloor, false, false), smoke);

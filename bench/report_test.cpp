@@ -13,7 +13,7 @@ namespace {
 CaseTarget Target(std::string name, std::string floor, double maxRatio) {
     CaseTarget target;
     target.name = std::move(name);
-    target.floor = std::move(floor);
+    if (!floor.empty()) target.floors = {std::move(floor)};
     target.maxRatio = maxRatio;
     return target;
 }
@@ -53,6 +53,37 @@ TEST(BenchReport, RatioIsJudgedAgainstTheFloorOfTheSameRun) {
     const auto waived = MakeRows(results, {accepted}, true);
     EXPECT_EQ(waived[0].verdict, "MISSED, accepted: it syncs");
     EXPECT_FALSE(waived[0].failed);
+}
+
+// Fault caught: a copy floor taken from memcpy where a plain loop copies the
+// same bytes faster (or the other way round), so that a ratio passes only
+// because the floor is slow on this machine.
+TEST(BenchReport, AFloorMeasuredTwoWaysIsTheFasterOfThem) {
+    Results results;
+    results.AddTime("Floor/Memcpy/S", 20000);
+    results.AddTime("Floor/CopyLoop/S", 1200);
+    results.AddTime("draw", 6000);
+    CaseTarget memcpyFloor, loopFloor;
+    memcpyFloor.name = "Floor/Memcpy/S";
+    loopFloor.name = "Floor/CopyLoop/S";
+    memcpyFloor.isFloor = loopFloor.isFloor = true;
+    CaseTarget draw = Target("draw", "", 3);
+    draw.floors = {"Floor/Memcpy/S", "Floor/CopyLoop/S"};
+    auto rows = MakeRows(results, {memcpyFloor, loopFloor, draw}, true);
+    EXPECT_EQ(rows[0].verdict, "");
+    EXPECT_EQ(rows[1].verdict, "fastest");
+    EXPECT_EQ(rows[2].floor, "Floor/CopyLoop/S");
+    EXPECT_EQ(rows[2].ratio, "5.00×");
+    EXPECT_EQ(rows[2].verdict, "MISSED");
+
+    // Where memcpy is the faster, it is the floor; one way missing, the other stands.
+    results.AddTime("Floor/Memcpy/S", 500);
+    results.AddTime("Floor/Memcpy/S", 500);
+    rows = MakeRows(results, {memcpyFloor, loopFloor, draw}, true);
+    EXPECT_EQ(rows[0].verdict, "fastest");
+    EXPECT_EQ(rows[2].floor, "Floor/Memcpy/S");
+    draw.floors = {"Floor/Absent/S", "Floor/CopyLoop/S"};
+    EXPECT_EQ(MakeRows(results, {draw}, true)[0].ratio, "5.00×");
 }
 
 TEST(BenchReport, MissingFloorsErrorsAndAbsentCasesFail) {

@@ -1,8 +1,25 @@
 // SPDX-License-Identifier: MIT
-// Writes the fuzzer's seed inputs into the folder given: the demo ROM, and
-// images cut or grown around the sizes that matter (nothing, the title,
-// the cartridge size, the largest input the fuzzer takes).
+// Writes the fuzzers' seed inputs into the folder given.
+//
+// FOLDER/rom: the demo ROM, and images cut or grown around the sizes that
+// matter (nothing, the title, the cartridge size, the largest input the
+// fuzzer takes).
+//
+// FOLDER/import: a main map and a sub-map of the demo ROM exported as Tiled
+// maps, .tmx and .tmj, with their layer data in every encoding Tiled writes
+// and with the tileset in a file of its own; each behind the key byte of its
+// reader (see ImportChecks.h).
+#include "TiledMap.h"
 #include "demo_rom.h"
+
+#include "app/Catalogue.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <zlib.h>
+#include <zstd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,22 +27,133 @@
 #include <fstream>
 #include <string>
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-        return 2;
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", file.c_str());
+        std::exit(1);
     }
-    const std::filesystem::path folder = argv[1];
-    std::filesystem::create_directories(folder);
+}
+
+std::string Text(const QByteArray& bytes) { return bytes.toStdString(); }
+
+// The grid's cells as gids, 4 bytes each, least significant first.
+std::string RawGids(const q2::MapGrid& grid) {
+    std::string raw;
+    for (int y = 0; y < grid.Rows(); ++y)
+        for (int x = 0; x < grid.Columns(); ++x) {
+            const uint32_t gid = uint32_t(grid(x, y, 1)) * 16 + grid(x, y, 0) + 1;
+            for (int shift = 0; shift < 32; shift += 8) raw += char(gid >> shift);
+        }
+    return raw;
+}
+
+std::string Compressed(const std::string& raw, const std::string& compression) {
+    if (compression == "zstd") {
+        std::string out(ZSTD_compressBound(raw.size()), '\0');
+        out.resize(ZSTD_compress(out.data(), out.size(), raw.data(), raw.size(), 3));
+        return out;
+    }
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, compression == "gzip" ? 16 + MAX_WBITS : MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, uLong(raw.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+    z.avail_in = uInt(raw.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::string Base64(const q2::MapGrid& grid, const std::string& compression) {
+    const std::string raw = RawGids(grid);
+    return QByteArray::fromStdString(compression.empty() ? raw : Compressed(raw, compression)).toBase64().toStdString();
+}
+
+// text with [from, to] (the first from and the first to after it) replaced.
+std::string Replace(const std::string& text, const std::string& from, const std::string& to, const std::string& with) {
+    const size_t a = text.find(from), b = text.find(to, a);
+    if (a == std::string::npos || b == std::string::npos) {
+        std::fprintf(stderr, "the exported map has no %s\n", from.c_str());
+        std::exit(1);
+    }
+    return text.substr(0, a) + with + text.substr(b + to.size());
+}
+
+void WriteImportSeeds(const fs::path& folder) {
+    const q2::RomImage demo = q2::MakeDemoRom();
+    const q2::MapCatalogue catalogue = q2::ParseMapCatalogue(q2::MAP_NAMES());
+    const std::string compressions[] = {"", "zlib", "gzip", "zstd"};
+    for (const int index : {0, 4}) {  // a main map (32 rows) and a sub-map (20)
+        const q2::MapEntry& entry = catalogue.entries.at(size_t(index));
+        q2::MapGrid grid;
+        q2::DecodeMap(demo, entry.MapOffset, entry.IsSubMap, grid);
+        const q2::tiled::Origin origin{index, catalogue.names.at(size_t(index)), entry.MapOffset,
+                                       q2::tiled::RomTitle(demo)};
+        const std::string image = q2::tiled::TilesetImageName(entry);
+        const std::string stem = "map" + std::to_string(index);
+        const std::string tmxKey(1, entry.IsSubMap ? 'T' : 't'), jsonKey(1, entry.IsSubMap ? 'J' : 'j');
+
+        // .tmx: CSV as exported, tile elements, base64 plain and compressed;
+        // the tileset in a .tsx after a NUL byte.
+        const std::string tmx = Text(q2::tiled::WriteMap(q2::tiled::Format::Tmx, grid, origin, image));
+        Write(folder / (stem + "-csv.tmx"), tmxKey + tmx);
+        std::string tiles;
+        for (int y = 0; y < grid.Rows(); ++y)
+            for (int x = 0; x < grid.Columns(); ++x)
+                tiles += "\n   <tile gid=\"" + std::to_string(grid(x, y, 1) * 16 + grid(x, y, 0) + 1) + "\"/>";
+        Write(folder / (stem + "-xml.tmx"), tmxKey + Replace(tmx, "<data", "</data>", "<data>" + tiles + "\n  </data>"));
+        for (const std::string& compression : compressions) {
+            const std::string attribute = compression.empty() ? "" : " compression=\"" + compression + "\"";
+            const std::string data = "<data encoding=\"base64\"" + attribute + ">\n   " + Base64(grid, compression) +
+                                     "\n  </data>";
+            Write(folder / (stem + "-base64" + compression + ".tmx"), tmxKey + Replace(tmx, "<data", "</data>", data));
+        }
+        const size_t a = tmx.find("<tileset"), b = tmx.find("</tileset>") + 10;
+        std::string tsx = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + tmx.substr(a, b - a) + "\n";
+        tsx = Replace(tsx, "firstgid=", "\" ", "");
+        Write(folder / (stem + "-external.tmx"),
+              tmxKey + Replace(tmx, "<tileset", "</tileset>", "<tileset firstgid=\"1\" source=\"tiles.tsx\"/>") +
+                  '\0' + tsx);
+
+        // .tmj: an array as exported, base64 plain and compressed; the
+        // tileset in a .tsj after a NUL byte.
+        const QByteArray json = q2::tiled::WriteMap(q2::tiled::Format::Json, grid, origin, image);
+        Write(folder / (stem + "-array.tmj"), jsonKey + Text(json));
+        QJsonObject map = QJsonDocument::fromJson(json).object();
+        for (const std::string& compression : compressions) {
+            QJsonArray layers = map.value("layers").toArray();
+            QJsonObject layer = layers[0].toObject();
+            layer["encoding"] = "base64";
+            if (!compression.empty()) layer["compression"] = QString::fromStdString(compression);
+            layer["data"] = QString::fromStdString(Base64(grid, compression));
+            layers[0] = layer;
+            QJsonObject encoded = map;
+            encoded["layers"] = layers;
+            Write(folder / (stem + "-base64" + compression + ".tmj"), jsonKey + Text(QJsonDocument(encoded).toJson()));
+        }
+        QJsonObject tileset = map.value("tilesets").toArray()[0].toObject();
+        tileset.remove("firstgid");
+        tileset["type"] = "tileset";
+        QJsonObject external = map;
+        external["tilesets"] = QJsonArray{QJsonObject{{"firstgid", 1}, {"source", "tiles.tsj"}}};
+        Write(folder / (stem + "-external.tmj"),
+              jsonKey + Text(QJsonDocument(external).toJson()) + '\0' + Text(QJsonDocument(tileset).toJson()));
+    }
+}
+
+void WriteRomSeeds(const fs::path& folder) {
     const q2::RomImage demo = q2::MakeDemoRom();
     const size_t sizes[] = {0, 1, 308, 318, 524287, 524288, 524289, 1048576};
     auto write = [&](const std::string& name, q2::RomImage bytes) {
-        std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) {
-            std::fprintf(stderr, "cannot write %s\n", (folder / name).c_str());
-            std::exit(1);
-        }
+        Write(folder / name, std::string(bytes.begin(), bytes.end()));
     };
     write("demo.gb", demo);
     for (size_t size : sizes) {
@@ -33,5 +161,19 @@ int main(int argc, char** argv) {
         bytes.resize(size, 0);
         write("size-" + std::to_string(size) + ".gb", bytes);
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    const fs::path folder = argv[1];
+    fs::create_directories(folder / "rom");
+    fs::create_directories(folder / "import");
+    WriteRomSeeds(folder / "rom");
+    WriteImportSeeds(folder / "import");
     return 0;
 }

@@ -194,11 +194,11 @@ struct MapInfo {
 };
 
 // Text taken from a file as a message shows it: on one line, cut short.
-std::string Shown(QStringView text) {
-    QString shown = text.left(40).toString();
+std::string Shown(QStringView text, qsizetype limit = 40) {
+    QString shown = text.left(limit).toString();
     for (QChar& c : shown)
         if (!c.isPrint()) c = u'?';
-    return shown.toStdString() + (text.size() > 40 ? "..." : "");
+    return shown.toStdString() + (text.size() > limit ? "..." : "");
 }
 
 std::string Quoted(const std::string& name) { return "'" + Shown(Q(name)) + "'"; }
@@ -240,9 +240,61 @@ std::optional<int> IndexProperty(const QString& value) {
 
 // ---- XML ----
 
+std::string XmlPlace(const QXmlStreamReader& xml, const std::string& file) {
+    return file + ":" + std::to_string(xml.lineNumber()) + ":" + std::to_string(xml.columnNumber()) + ": ";
+}
+
 std::string XmlError(const QXmlStreamReader& xml, const std::string& file) {
-    return file + ":" + std::to_string(xml.lineNumber()) + ":" + std::to_string(xml.columnNumber()) +
-           ": not well-formed XML: " + xml.errorString().toStdString();
+    // The parser's own words can quote the file (an encoding's name, say).
+    return XmlPlace(xml, file) + "not well-formed XML: " + Shown(xml.errorString(), 100);
+}
+
+// Reads the whole document once before anything is taken from it, so that a
+// file that is not well-formed anywhere is refused, also where
+// QXmlStreamReader lets it pass: a DOCTYPE after the root element has begun,
+// or a second one. Entities whose text is nowhere in the file are refused by
+// name instead of leaving a silent gap: one the file does not declare, and
+// one declared as another file, which is never read.
+void CheckXml(const QByteArray& contents, const std::string& file) {
+    QXmlStreamReader xml(contents);
+    bool rootSeen = false, doctypeSeen = false;
+    std::string layer;    // name of the last layer begun
+    bool inData = false;  // inside its <data>
+    std::vector<QXmlStreamEntityDeclaration> external;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            rootSeen = true;
+            if (xml.name() == QLatin1String("layer")) layer = xml.attributes().value("name").toString().toStdString();
+            if (xml.name() == QLatin1String("data")) inData = true;
+            break;
+        case QXmlStreamReader::EndElement:
+            if (xml.name() == QLatin1String("data")) inData = false;
+            break;
+        case QXmlStreamReader::DTD:
+            if (rootSeen || doctypeSeen)
+                Refuse(XmlPlace(xml, file) + "not well-formed XML: " +
+                       (rootSeen ? "a DOCTYPE after the root element has begun" : "a second DOCTYPE"));
+            doctypeSeen = true;
+            for (const QXmlStreamEntityDeclaration& entity : xml.entityDeclarations())
+                if ((!entity.systemId().isEmpty() || !entity.publicId().isEmpty()) && entity.notationName().isEmpty())
+                    external.push_back(entity);
+            break;
+        case QXmlStreamReader::EntityReference:
+            Refuse(XmlPlace(xml, file) + (inData ? "layer " + Quoted(layer) + ": its data" : std::string("the text")) +
+                   " holds the entity '&" + Shown(xml.name()) + ";', which the file does not declare");
+        default: break;
+        }
+    }
+    if (xml.hasError()) Refuse(XmlError(xml, file));
+    // QXmlStreamReader leaves out the text of an entity declared as another
+    // file without a word; a reference to one is looked for in the bytes.
+    for (const QXmlStreamEntityDeclaration& entity : external) {
+        if (contents.contains("&" + entity.name().toUtf8() + ";"))
+            Refuse(file + ": the entity '&" + Shown(entity.name()) + ";' stands for the file '" +
+                   Shown(entity.systemId()) + "', which is not read; its text must be in " +
+                   QFileInfo(Q(file)).fileName().toStdString() + " itself");
+    }
 }
 
 // Reads up to the root element; refuses anything but root.
@@ -302,6 +354,7 @@ void XmlData(QXmlStreamReader& xml, LayerInfo& layer, size_t cells, const std::s
 }
 
 void ReadTmx(const QByteArray& contents, const std::string& file, size_t cells, MapInfo& map) {
+    CheckXml(contents, file);
     QXmlStreamReader xml(contents);
     XmlRoot(xml, file, "map");
     const QXmlStreamAttributes a = xml.attributes();
@@ -390,10 +443,18 @@ void JsonLayers(const QJsonArray& layers, const std::string& file, size_t cells,
         layer.encoding = l.value("encoding").toString().toStdString();
         layer.compression = l.value("compression").toString().toStdString();
         const QJsonValue data = l.value("data");
+        // As Tiled reads it: a string is base64 text, an array lists the gids.
         if (data.isString()) {
+            if (layer.encoding != "base64")
+                Refuse(file + ": " + where + ": data is a string, but " +
+                       (layer.encoding.empty() ? std::string("no encoding is given")
+                                               : "its encoding is " + Quoted(layer.encoding)) +
+                       " (text data must be base64)");
             layer.text = data.toString().toUtf8();
-            if (layer.encoding.empty()) layer.encoding = "csv";  // a string that is no base64
         } else if (data.isArray()) {
+            if (!layer.encoding.empty() && layer.encoding != "csv")
+                Refuse(file + ": " + where + ": data is an array of gids, but its encoding is " +
+                       Quoted(layer.encoding) + " (an array has none, or csv)");
             layer.listed = true;
             const QJsonArray gids = data.toArray();
             for (qsizetype i = 0; i < gids.size(); ++i) {
@@ -437,28 +498,42 @@ void ReadJson(const QByteArray& contents, const std::string& file, size_t cells,
 
 // ---- files ----
 
-QByteArray ReadWhole(const std::string& path) {
+// The file at path, whole; messages name it as shown.
+QByteArray ReadWhole(const std::string& path, const std::string& shown) {
     RomReadResult file = ReadRomFile(path);  // the same careful whole-file read as the ROM's
     switch (file.status) {
     case RomReadStatus::Ok:
         return QByteArray(reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
-    case RomReadStatus::Missing: Refuse(path + ": no such file");
-    case RomReadStatus::NotAFile: Refuse(path + " is not a file");
-    case RomReadStatus::TooLarge: Refuse(path + " is larger than any map file can be (8 MiB)");
-    case RomReadStatus::Empty: Refuse(path + " is empty");
+    case RomReadStatus::Missing: Refuse(shown + ": no such file");
+    case RomReadStatus::NotAFile: Refuse(shown + " is not a file");
+    case RomReadStatus::TooLarge: Refuse(shown + " is larger than any map file can be (8 MiB)");
+    case RomReadStatus::Empty: Refuse(shown + " is empty");
     case RomReadStatus::ReadError: break;
     }
+    if (const size_t at = file.message.find(path); at != std::string::npos) file.message.replace(at, path.size(), shown);
     Refuse(file.message);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    return QDir::cleanPath(QFileInfo(Q(path)).absoluteFilePath()).toStdString();
 }
 
 // Fills in an external tileset from its own file, .tsx (XML) or .tsj (JSON)
 // as its contents show.
-void LoadExternalTileset(TilesetInfo& tileset, const std::string& mapPath) {
+void LoadExternalTileset(TilesetInfo& tileset, const std::string& mapPath, const FileSource& files) {
     const QString dir = QFileInfo(Q(mapPath)).path();
-    const std::string file = QDir(dir).filePath(Q(tileset.source)).toStdString();
+    const std::string path = QDir(dir).filePath(Q(tileset.source)).toStdString();
+    // Its name as messages show it: the map file can put anything in it.
+    const std::string file = QDir(dir).filePath(Q(Shown(Q(tileset.source), 100))).toStdString();
     QByteArray contents;
     try {
-        contents = ReadWhole(file);
+        if (!files) {
+            contents = ReadWhole(path, file);
+        } else if (std::optional<QByteArray> given = files(path)) {
+            contents = std::move(*given);
+        } else {
+            Refuse(file + ": no such file");
+        }
     } catch (const Refusal& refusal) {
         Refuse(mapPath + ": cannot read its tileset: " + refusal.message);
     }
@@ -466,15 +541,27 @@ void LoadExternalTileset(TilesetInfo& tileset, const std::string& mapPath) {
     tileset = TilesetInfo{};
     tileset.file = file;
     if (contents.trimmed().startsWith('{')) {
-        JsonTileset(JsonRoot(contents, file), tileset);
+        const QJsonObject t = JsonRoot(contents, file);
+        const QString type = t.value("type").toString();
+        if (type == QLatin1String("map") || (!t.contains("type") && t.contains("layers")))
+            Refuse(mapPath + ": its tileset " + file + " is a Tiled map, not a tileset");
+        if (t.contains("type") && type != QLatin1String("tileset"))
+            Refuse(file + ": not a Tiled tileset (its type is '" + Shown(type) + "')");
+        JsonTileset(t, tileset);
     } else {
+        CheckXml(contents, file);
         QXmlStreamReader xml(contents);
         XmlRoot(xml, file, "tileset");
         XmlTilesetAttributes(xml, tileset);
-        while (!xml.atEnd()) xml.readNext();  // the rest must be well-formed too
-        if (xml.hasError()) Refuse(XmlError(xml, file));
     }
-    tileset.source.clear();
+    // Tiled reads a tileset file only as the tileset itself, never as a
+    // pointer on to the map or to a further tileset file.
+    if (!tileset.source.empty()) {
+        const std::string next = QDir(QFileInfo(Q(path)).path()).filePath(Q(tileset.source)).toStdString();
+        Refuse(mapPath + ": its tileset " + file + " only refers on to " + Quoted(tileset.source) +
+               (AbsolutePath(next) == AbsolutePath(mapPath) ? ", the map itself," : "") +
+               " instead of describing the tileset");
+    }
     tileset.firstGid = firstGid;
 }
 
@@ -596,7 +683,7 @@ std::vector<uint32_t> LayerGids(const LayerInfo& layer, size_t cells, const std:
 
 std::string Size(long long w, long long h) { return std::to_string(w) + " x " + std::to_string(h); }
 
-MapGrid CheckedGrid(MapInfo& map, const std::string& file, int rows) {
+MapGrid CheckedGrid(MapInfo& map, const std::string& file, int rows, const FileSource& files) {
     if (map.orientation != "orthogonal")
         Refuse(file + ": the map is " + (map.orientation.empty() ? "of no orientation" : Shown(Q(map.orientation))) +
                "; only orthogonal maps can be imported");
@@ -609,7 +696,7 @@ MapGrid CheckedGrid(MapInfo& map, const std::string& file, int rows) {
     if (map.tilesets.size() != 1)
         Refuse(file + ": the map has " + std::to_string(map.tilesets.size()) + " tilesets, expected exactly one");
     TilesetInfo& tileset = map.tilesets.front();
-    if (!tileset.source.empty()) LoadExternalTileset(tileset, file);
+    if (!tileset.source.empty()) LoadExternalTileset(tileset, file, files);
     const std::string named = tileset.file + ": tileset " + Quoted(tileset.name);
     if (tileset.firstGid != 1) Refuse(named + " starts at gid " + std::to_string(tileset.firstGid) + ", expected 1");
     if (tileset.tileWidth != kTileSize || tileset.tileHeight != kTileSize)
@@ -690,14 +777,15 @@ QByteArray WriteMap(Format format, const MapGrid& grid, const Origin& origin, co
     return format == Format::Tmx ? WriteTmx(grid, origin, imageName) : WriteJson(grid, origin, imageName);
 }
 
-ReadResult ReadMap(Format format, const QByteArray& contents, const std::string& path, int rows) {
+ReadResult ReadMap(Format format, const QByteArray& contents, const std::string& path, int rows,
+                   const FileSource& files) {
     ReadResult result;
     try {
         MapInfo map;
         const size_t cells = size_t(kMapColumns) * size_t(rows);
         if (format == Format::Tmx) ReadTmx(contents, path, cells, map);
         else ReadJson(contents, path, cells, map);
-        result.grid = CheckedGrid(map, path, rows);
+        result.grid = CheckedGrid(map, path, rows, files);
         result.index = map.index;
         result.romTitle = map.romTitle;
         result.ok = true;
@@ -715,7 +803,7 @@ ReadResult ReadMapFile(const std::string& path, int rows) {
         return result;
     }
     try {
-        return ReadMap(*format, ReadWhole(path), path, rows);
+        return ReadMap(*format, ReadWhole(path, path), path, rows);
     } catch (const Refusal& refusal) {
         ReadResult result;
         result.error = refusal.message;

@@ -16,6 +16,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,8 +67,14 @@ struct ReadResult {
 // as the ROM is, so one over 8 MiB is refused unread.
 ReadResult ReadMapFile(const std::string& path, int rows);
 
+// Where the reader gets a file other than the map (an external tileset): its
+// contents by path, nothing when there is no such file. Without one, files
+// are read from the disk.
+using FileSource = std::function<std::optional<QByteArray>(const std::string& path)>;
+
 // The same for a map file's contents already in memory; path names the file
 // in messages and is where external tilesets are looked for.
-ReadResult ReadMap(Format format, const QByteArray& contents, const std::string& path, int rows);
+ReadResult ReadMap(Format format, const QByteArray& contents, const std::string& path, int rows,
+                   const FileSource& files = {});
 
 } // namespace q2::tiled

@@ -66,8 +66,8 @@ TEST(RomFuzzRegression, HostileOffsetsFromTheImagesOwnBytes) {
 }
 
 TEST(RomFuzzRegression, EveryInputTheFuzzerFailedOn) {
-    const std::filesystem::path folder = std::filesystem::path(__FILE__).parent_path() / "../../fuzz/regressions";
-    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no " << folder;
+    const std::filesystem::path folder = QUILL2_FUZZ_REGRESSIONS;
+    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (!entry.is_regular_file() || entry.path().extension() == ".md") continue;
         SCOPED_TRACE(entry.path().filename().string());

@@ -4,8 +4,10 @@
 // tmxrasterizer). Those are skipped when Tiled is not installed, and fail
 // instead when QUILL2_REQUIRE_TILED is set (scripts/test.d/40-tiled).
 #include "TiledMap.h"
+#include "app/Catalogue.h"
 #include "support/Command.h"
 #include "support/TestFiles.h"
+#include "tiles/Tileset.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 
 using namespace q2;
@@ -87,14 +90,8 @@ std::string Deflate(const std::string& raw, bool gzip) {
     return out;
 }
 
-// A <data> element holding gids in one of the encodings Tiled writes.
-std::string Data(const std::string& encoding, const std::vector<uint32_t>& gids) {
-    if (encoding == "csv") return "<data encoding=\"csv\">\n" + Csv(gids) + "\n</data>";
-    if (encoding == "xml") {
-        std::string tiles;
-        for (uint32_t gid : gids) tiles += "<tile gid=\"" + std::to_string(gid) + "\"/>";
-        return "<data>" + tiles + "</data>";
-    }
+// Gids as base64 text, compressed first unless encoding is plain "base64".
+std::string Base64(const std::string& encoding, const std::vector<uint32_t>& gids) {
     std::string raw;
     for (uint32_t gid : gids)
         for (int shift = 0; shift < 32; shift += 8) raw += char(gid >> shift);
@@ -104,13 +101,32 @@ std::string Data(const std::string& encoding, const std::vector<uint32_t>& gids)
         packed.resize(ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), 3));
         raw = packed;
     }
+    return QByteArray::fromStdString(raw).toBase64().toStdString();
+}
+
+// A <data> element holding gids in one of the encodings Tiled writes, laid
+// out as Tiled lays it out (base64 on a line of its own).
+std::string Data(const std::string& encoding, const std::vector<uint32_t>& gids) {
+    if (encoding == "csv") return "<data encoding=\"csv\">\n" + Csv(gids) + "\n</data>";
+    if (encoding == "xml") {
+        std::string tiles;
+        for (uint32_t gid : gids) tiles += "\n   <tile gid=\"" + std::to_string(gid) + "\"/>";
+        return "<data>" + tiles + "\n  </data>";
+    }
     const std::string compression = encoding == "base64" ? "" : " compression=\"" + encoding + "\"";
-    return "<data encoding=\"base64\"" + compression + ">" + QByteArray::fromStdString(raw).toBase64().toStdString() +
-           "</data>";
+    return "<data encoding=\"base64\"" + compression + ">\n   " + Base64(encoding, gids) + "\n  </data>";
+}
+
+// The same in a JSON layer, replacing its "data" array.
+std::string JsonData(const std::string& encoding, const std::vector<uint32_t>& gids) {
+    const std::string compression = encoding == "base64" ? "" : "\"compression\": \"" + encoding + "\", ";
+    return "\"encoding\": \"base64\", " + compression + "\"data\": \"" + Base64(encoding, gids) + "\"";
 }
 
 const char kData[] = "<data[\\s\\S]*</data>";
 const char kTileset[] = "<tileset[\\s\\S]*</tileset>";
+const char kJsonData[] = "\"data\": \\[[^\\]]*\\]";
+const char kJsonTilesets[] = "\"tilesets\": \\[[^\\]]*\\]";
 
 // A pattern ROM with the sub-map exported as base.tmx and base.tmj.
 struct Exported {
@@ -172,7 +188,30 @@ TEST(TiledImport, RefusesBadFilesAndLeavesTheRomAlone) {
         {"notgid.tmj", Edit(e.json, "\"data\": \\[", "\"data\": [\"7\","), "layer 'Map', data item 0 is not a gid"},
         {"long.tmj", Edit(e.json, "\"data\": \\[", "\"data\": [1,"), "holds 641 cells, expected 640"},
         {"infinite.tmj", Edit(e.json, "\"infinite\": false", "\"infinite\": true"), "infinite"},
+        // Where Tiled is stricter than the XML and JSON readers underneath.
+        {"doctype.tmx", Edit(e.tmx, "<properties>", "<!DOCTYPE map><properties>"), "DOCTYPE after the root element"},
+        {"doctypes.tmx", Edit(e.tmx, "<map", "<!DOCTYPE map><!DOCTYPE map><map"), "a second DOCTYPE"},
+        {"base64array.tmj", Edit(e.json, "\"data\": \\[", "\"encoding\": \"base64\", \"data\": ["),
+         "data is an array of gids, but its encoding is 'base64'"},
+        {"string.tmj", Edit(e.json, kJsonData, "\"data\": \"" + Base64("base64", e.gids) + "\""),
+         "data is a string, but no encoding is given"},
+        // Messages that say what is wrong.
+        {"back.tmx", Edit(e.tmx, kTileset, "<tileset firstgid=\"1\" source=\"back.tsx\"/>"),
+         "its tileset " + e.dir.File("back.tsx") + " only refers on to 'back.tmx', the map itself,"},
+        {"chain.tmx", Edit(e.tmx, kTileset, "<tileset firstgid=\"1\" source=\"chain.tsx\"/>"),
+         "chain.tsx only refers on to 'base.tsx'"},
+        {"maptileset.tmj", Edit(e.json, kJsonTilesets, "\"tilesets\": [{\"firstgid\": 1, \"source\": \"base.tmj\"}]"),
+         "its tileset " + e.dir.File("base.tmj") + " is a Tiled map, not a tileset"},
+        {"external.tmx",
+         Edit(Edit(e.tmx, "<map", "<!DOCTYPE map [<!ENTITY cells SYSTEM \"cells.csv\">]><map"), kData,
+              "<data encoding=\"csv\">&cells;</data>"),
+         "'&cells;' stands for the file 'cells.csv', which is not read"},
+        {"undeclared.tmx",
+         Edit(Edit(e.tmx, "<map", "<!DOCTYPE map SYSTEM \"map.dtd\"><map"), kData, "<data encoding=\"csv\">&cells;</data>"),
+         "layer 'Map': its data holds the entity '&cells;', which the file does not declare"},
     };
+    Save(e.dir.File("back.tsx"), "<tileset firstgid=\"1\" source=\"back.tmx\"/>");
+    Save(e.dir.File("chain.tsx"), "<tileset name=\"t\" source=\"base.tsx\"/>");
     for (const auto& b : bad) {
         const std::string path = e.dir.File(b.name);
         Save(path, b.text);
@@ -192,6 +231,19 @@ TEST(TiledImport, RefusesBadFilesAndLeavesTheRomAlone) {
     EXPECT_NE(run.err.find("exported from map 5 (Orchard Zone), not from map 4 (Lantern Zone)"), std::string::npos);
     EXPECT_NE(run.err.find("a ROM titled 'OTHER'"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("0 cells of map 4"), std::string::npos) << run.out;
+
+    // The last tile of the tileset, gid 256, is taken; a dry run counts the
+    // change and writes nothing, the import then writes it.
+    const size_t cell = e.gids[0] == 256 ? 1 : 0;
+    Save(e.dir.File("last.tmx"), e.WithGid(cell, 256));
+    const test::CommandRun dry = Tool("import " + e.romPath + " 4 " + e.dir.File("last.tmx") + " --dry-run");
+    EXPECT_EQ(dry.code, 0) << dry.err;
+    EXPECT_NE(dry.out.find("1 cell of map 4 (Lantern Zone) would change"), std::string::npos) << dry.out;
+    EXPECT_EQ(test::ReadFile(e.romPath), e.rom);
+    EXPECT_EQ(Tool("import " + e.romPath + " 4 " + e.dir.File("last.tmx") + " --no-backup").code, 0);
+    RomImage expected = e.rom;
+    expected[kSubMapOffset + cell] = 0x7F;  // tile 255
+    EXPECT_EQ(test::ReadFile(e.romPath), expected);
 }
 
 // Each layer encoding, and the tileset in a file of its own, read as written
@@ -208,6 +260,8 @@ TEST(TiledImport, ReadsEveryEncodingAsTiledWritesIt) {
     std::vector<std::pair<std::string, std::string>> files;
     for (const char* encoding : {"csv", "xml", "base64", "zlib", "gzip", "zstd"})
         files.emplace_back(std::string(encoding) + ".tmx", Edit(e.tmx, kData, Data(encoding, e.gids)));
+    for (const char* encoding : {"base64", "zlib", "gzip", "zstd"})
+        files.emplace_back(std::string(encoding) + ".tmj", Edit(e.json, kJsonData, JsonData(encoding, e.gids)));
     for (const char* tileset : {"t.tsx", "t.tsj"})
         files.emplace_back(std::string("external-") + tileset + ".tmx",
                            Edit(e.tmx, kTileset, std::string("<tileset firstgid=\"1\" source=\"") + tileset + "\"/>"));
@@ -225,6 +279,47 @@ TEST(TiledImport, ReadsEveryEncodingAsTiledWritesIt) {
             EXPECT_TRUE(read.ok) << read.error;
             EXPECT_EQ(read.grid, expected) << path;
         }
+    }
+}
+
+// Faults caught: export --all leaving a map out or keeping '/', brackets or
+// spaces of a display name in a file name; a map without the tileset image
+// it names beside it, or with another range's tiles in it.
+TEST(TiledExport, EveryMapWithItsTilesetBeside) {
+    test::TempDir dir;
+    const RomImage rom = test::PatternRom();
+    test::WriteFile(dir.File("rom.gb"), rom);
+    const std::string folder = dir.File("maps");
+    const test::CommandRun run = Tool("export " + dir.File("rom.gb") + " --all " + folder);
+    ASSERT_EQ(run.code, 0) << run.err;
+    std::vector<std::string> maps;
+    for (const auto& file : std::filesystem::directory_iterator(folder))
+        if (file.path().extension() == ".tmx") maps.push_back(file.path().filename().string());
+    std::sort(maps.begin(), maps.end());
+    ASSERT_EQ(maps.size(), 19u);
+    EXPECT_EQ(maps.front(), "00-Overworld-1-4.tmx");
+    EXPECT_EQ(maps.back(), "18-Title-Screen.tmx");
+
+    const MapCatalogue catalogue = ParseMapCatalogue(MAP_NAMES());
+    for (size_t i = 0; i < maps.size(); ++i) {
+        SCOPED_TRACE(maps[i]);
+        EXPECT_TRUE(std::regex_match(maps[i], std::regex("[0-9][0-9](-[A-Za-z0-9]+)+\\.tmx"))) << maps[i];
+        const MapEntry& entry = catalogue.entries[i];
+        const std::string path = folder + "/" + maps[i];
+        MapGrid expected;
+        ASSERT_TRUE(DecodeMap(rom, entry.MapOffset, entry.IsSubMap, expected));
+        const tiled::ReadResult read = tiled::ReadMapFile(path, MapRows(entry.IsSubMap));
+        ASSERT_TRUE(read.ok) << read.error;
+        EXPECT_EQ(read.grid, expected);
+        EXPECT_EQ(read.index, int(i));
+
+        std::smatch image;
+        const std::string text = Text(path);
+        ASSERT_TRUE(std::regex_search(text, image, std::regex("<image source=\"([^\"/]+)\"")));
+        cDIBSection tiles;
+        BuildTileset(tiles, rom, entry.TilesetFirst, entry.TilesetLast);
+        const QImage written(QString::fromStdString(folder + "/" + image[1].str()));
+        EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), tiles.Image().convertToFormat(QImage::Format_RGB32));
     }
 }
 
