@@ -94,6 +94,7 @@ const std::vector<CaseTarget>& SuiteTargets() {
         const std::string writeSync = "Floor/WriteAndSync/RomFile";
         const std::string writeMemory = "Floor/Write/RomFileInMemory";
         const std::string readTmx = "Floor/Read/TmxFile32Rows";
+        const std::string readPng = "Floor/Read/TilePng128";
         CaseTarget save = ratio("SaveMap/EncodeAndWrite", write, 3);
         save.waiver = "the save flushes the file to the disk (fsync), the floor does not; see the in-memory pair";
         // Cases that need a file system in memory, which not every machine has.
@@ -135,9 +136,9 @@ const std::vector<CaseTarget>& SuiteTargets() {
             floorCase(readTmx),
             time("Import/Tmx32Rows", 1 * kMilli),
             ratio("Import/Tmx32Rows", readTmx, 0),
-            floorCase("Floor/Read/TilePng128"),
+            floorCase(readPng),
             time("ImportTiles/Png128", 2 * kMilli),
-            ratio("ImportTiles/Png128", "Floor/Read/TilePng128", 0),
+            ratio("ImportTiles/Png128", readPng, 0),
             time("Startup/InProcess", 60 * kMilli),
             time("Startup/NewProcess", 60 * kMilli),
             memory,

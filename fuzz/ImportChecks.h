@@ -15,11 +15,21 @@
 //  - a map that is read has 32 x rows cells, and written out again in the
 //    same format it reads back as the same grid and catalogue index.
 //
+// A tile picture (key 'p') is read as the PNG file at kPngPath. Checks:
+//  - a refusal is one line that names the file;
+//  - tiles that are read, drawn again and saved as a PNG at the scale the
+//    picture had, read back as the same tiles.
+//
 // Another reader is one more row of kReaders: a key of its own (a byte no
 // other row uses, so inputs already kept stay with their reader) and a
 // function that reads the file and checks what came back.
 
 #include "TiledMap.h"
+#include "TilePng.h"
+#include "platform/DIBSection.h"
+#include "tiles/Tileset.h"
+
+#include <QBuffer>
 
 #include <algorithm>
 #include <cstdint>
@@ -32,6 +42,7 @@ namespace q2::fuzz {
 constexpr size_t kMaxImportInput = 256 * 1024;
 
 inline constexpr char kMapPath[] = "/quill2-fuzz/map";
+inline constexpr char kPngPath[] = "/quill2-fuzz/tiles.png";
 
 namespace detail {
 
@@ -73,6 +84,30 @@ inline std::string CheckTiledMap(std::span<const uint8_t> file, tiled::Format fo
     return "";
 }
 
+inline std::string CheckTilePng(std::span<const uint8_t> file) {
+    const tilepng::Result read = tilepng::ReadTilePng(Bytes(file), kPngPath);
+    if (!read.ok()) {
+        if (read.error.rfind(kPngPath, 0) != 0) return "the refusal does not name the file: " + read.error;
+        if (read.error.find('\n') != std::string::npos) return "the refusal is not one line: " + read.error;
+        return "";
+    }
+    if (read.tiles.size() != size_t(kTilesetBytes)) return "the tiles are not 4,096 bytes";
+    if (read.scale < 1 || read.scale > tilepng::kMaxScale) return "the scale is out of range";
+
+    cDIBSection surface;
+    BuildTileset(surface, read.tiles, 0, kTilesetBytes - 1);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const QImage& image = surface.Image();
+    if (!image.scaled(image.size() * read.scale).save(&buffer, "PNG")) return "the tiles cannot be saved again";
+    const tilepng::Result again = tilepng::ReadTilePng(png, kPngPath);
+    if (!again.ok()) return "the tiles saved again are refused: " + again.error;
+    if (again.tiles != read.tiles) return "the tiles saved again read back as other tiles";
+    if (again.scale != read.scale) return "the scale does not come back";
+    return "";
+}
+
 } // namespace detail
 
 struct ImportReader {
@@ -90,6 +125,7 @@ inline constexpr ImportReader kReaders[] = {
      [](std::span<const uint8_t> f) { return detail::CheckTiledMap(f, tiled::Format::Json, kMainMapRows); }},
     {'J', "Tiled map (.tmj), 20 rows",
      [](std::span<const uint8_t> f) { return detail::CheckTiledMap(f, tiled::Format::Json, kSubMapRows); }},
+    {'p', "tile picture (.png)", detail::CheckTilePng},
 };
 
 // The reader an input is for; nullptr when none.

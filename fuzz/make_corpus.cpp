@@ -7,13 +7,17 @@
 //
 // FOLDER/import: a main map and a sub-map of the demo ROM exported as Tiled
 // maps, .tmx and .tmj, with their layer data in every encoding Tiled writes
-// and with the tileset in a file of its own; each behind the key byte of its
-// reader (see ImportChecks.h).
+// and with the tileset in a file of its own, and their tileset pictures as
+// PNG files; each behind the key byte of its reader (see ImportChecks.h).
 #include "TiledMap.h"
 #include "demo_rom.h"
 
 #include "app/Catalogue.h"
 
+#include "platform/DIBSection.h"
+#include "tiles/Tileset.h"
+
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -146,6 +150,17 @@ void WriteImportSeeds(const fs::path& folder) {
         external["tilesets"] = QJsonArray{QJsonObject{{"firstgid", 1}, {"source", "tiles.tsj"}}};
         Write(folder / (stem + "-external.tmj"),
               jsonKey + Text(QJsonDocument(external).toJson()) + '\0' + Text(QJsonDocument(tileset).toJson()));
+
+        // The map's tileset picture as `tileset` writes it, at scales 1 and 2.
+        q2::cDIBSection surface;
+        q2::BuildTileset(surface, demo, entry.TilesetFirst, entry.TilesetLast);
+        for (const int scale : {1, 2}) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            surface.Image().scaled(surface.Image().size() * scale).save(&buffer, "PNG");
+            Write(folder / (stem + "-tiles-x" + std::to_string(scale) + ".png"), "p" + Text(png));
+        }
     }
 }
 
