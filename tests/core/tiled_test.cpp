@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <regex>
 
 using namespace q2;
@@ -61,6 +62,22 @@ std::string Edit(const std::string& text, const std::string& pattern, const std:
         return text;
     }
     return match.prefix().str() + with + match.suffix().str();
+}
+
+// From the first begin to the first end after it. (A regular expression for
+// a whole element recurses once a character in libstdc++, and overflows the
+// stack on a map's data under the address sanitizer.)
+struct Span {
+    const char* begin;
+    const char* end;
+};
+std::string Edit(const std::string& text, Span span, const std::string& with) {
+    const size_t a = text.find(span.begin), b = a == std::string::npos ? a : text.find(span.end, a);
+    if (b == std::string::npos) {
+        ADD_FAILURE() << "no " << span.begin << " ... " << span.end;
+        return text;
+    }
+    return text.substr(0, a) + with + text.substr(b + std::strlen(span.end));
 }
 
 // The map's cells as gids, worked out here from the bytes: tile b XOR 0x80, plus one.
@@ -123,10 +140,10 @@ std::string JsonData(const std::string& encoding, const std::vector<uint32_t>& g
     return "\"encoding\": \"base64\", " + compression + "\"data\": \"" + Base64(encoding, gids) + "\"";
 }
 
-const char kData[] = "<data[\\s\\S]*</data>";
-const char kTileset[] = "<tileset[\\s\\S]*</tileset>";
-const char kJsonData[] = "\"data\": \\[[^\\]]*\\]";
-const char kJsonTilesets[] = "\"tilesets\": \\[[^\\]]*\\]";
+const Span kData{"<data", "</data>"};
+const Span kTileset{"<tileset", "</tileset>"};
+const Span kJsonData{"\"data\": [", "]"};
+const Span kJsonTilesets{"\"tilesets\": [", "]"};
 
 // A pattern ROM with the sub-map exported as base.tmx and base.tmj.
 struct Exported {
@@ -162,7 +179,7 @@ TEST(TiledImport, RefusesBadFilesAndLeavesTheRomAlone) {
         {"iso.tmx", Edit(e.tmx, "orthogonal", "isometric"), "isometric; only orthogonal"},
         {"infinite.tmx", Edit(e.tmx, "infinite=\"0\"", "infinite=\"1\""), "infinite"},
         {"chunks.tmx", Edit(e.tmx, kData, "<data encoding=\"csv\"><chunk x=\"0\" y=\"0\">1</chunk></data>"), "chunks"},
-        {"nolayer.tmx", Edit(e.tmx, "<layer[\\s\\S]*</layer>", ""), "0 tile layers"},
+        {"nolayer.tmx", Edit(e.tmx, Span{"<layer", "</layer>"}, ""), "0 tile layers"},
         {"twolayers.tmx", Edit(e.tmx, "</layer>", "</layer><group><layer name=\"b\"/></group>"), "2 tile layers"},
         {"wide.tmx", Edit(e.tmx, "width=\"32\"", "width=\"33\""), "33 x 20 cells, expected 32 x 20"},
         {"tall.tmx", Edit(e.tmx, "height=\"20\"", "height=\"32\""), "32 x 32 cells, expected 32 x 20"},
@@ -345,10 +362,11 @@ TEST(TiledReference, RoundTripThroughTiledChangesOnlyEditedCells) {
     const Exported e;
     const struct {
         int index, offset, rows;
-        std::string ours, format, theirs, data;
+        std::string ours, format, theirs;
+        Span data;
     } trips[] = {
         {0, 0x37000, 32, "main.tmx", "tmx", "main-tiled.tmx", kData},
-        {kSubMap, kSubMapOffset, kSubMapRows, "sub.tmj", "json", "sub-tiled.json", "\"data\":\\[[^\\]]*\\]"},
+        {kSubMap, kSubMapOffset, kSubMapRows, "sub.tmj", "json", "sub-tiled.json", {"\"data\":[", "]"}},
     };
     for (const auto& t : trips) {
         const std::string index = std::to_string(t.index), copy = e.dir.File("copy.gb");
