@@ -160,9 +160,8 @@ TEST(MapTool, ReadsItsCommandLineAsUsersExpect) {
         }
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));  // demo-rom --help wrote nothing
 
-    ASSERT_EQ(test::RunCommand(tool + "demo-rom --no-backup -- -x.gb").code, 0);
-    EXPECT_EQ(test::RunCommand(tool + "render -- -x.gb 0 --scale.png").code, 0);
-    EXPECT_TRUE(std::filesystem::exists(dir.File("--scale.png")));
+    EXPECT_EQ(test::RunCommand(tool + "demo-rom --no-backup -- -x.gb").code, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("-x.gb")));
 }
 
 TEST(MapTool, DemoRomIsAnExpectedRom) {
