@@ -76,6 +76,9 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
     test::TempDir dir;
     test::WriteFile(dir.File("rom.gb"), test::PatternRom());
     const std::string rom = dir.File("rom.gb"), out = dir.File("o.png");
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x80\0\0\0\x80\x08\0\0\0\0"  // its checksum wrong
+                          "\0\0\0\0\0\0\0\0IEND\xae\x42\x60\x82", 45);
+    test::WriteFile(dir.File("bad.png"), RomImage(png.begin(), png.end()));
     // Wrong usage exits 2, as --help says; a file that cannot be read or written exits 1.
     const std::pair<std::string, int> failing[] = {
         {"", 2},                                      // no command
@@ -103,9 +106,9 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
         {"import " + rom + " 0 " + dir.File("m.tmx") + " extra", 2},
         {"import " + rom + " 0 " + dir.File("m.png"), 2},
         {"import-tiles " + rom + " 0", 2},
-        {"import-tiles " + rom + " 19 " + dir.File("t.png"), 2},
         {"import-tiles " + rom + " 0 " + dir.File("none.png"), 1},  // missing image
         {"import-tiles " + rom + " 0 " + dir.Path().string(), 1},   // a folder
+        {"import-tiles " + rom + " 0 " + dir.File("bad.png"), 1},   // libpng's own complaint kept quiet
         {"demo-rom " + dir.File("a.gb") + " --frob", 2},            // unknown option, anywhere
         {"--frob list", 2},
         {"render " + rom + " 0 " + out + " --scale", 2},            // no value
@@ -143,38 +146,22 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
 }
 
 // Faults caught: an option after a command taken as a file name (demo-rom
-// --help writing a ROM called "--help"), an unknown option let through, no
-// way to name a file that starts with '-', a command's help not its own.
+// --help writing a ROM called "--help"), `--` not ending the options, a
+// command's help not its own.
 TEST(MapTool, ReadsItsCommandLineAsUsersExpect) {
     test::TempDir dir;
     const std::string tool = "cd " + dir.Path().string() + " && XDG_STATE_HOME=" + test::ToolStateHome() + " " +
                              QUILL2_MAPTOOL + " ";
-    for (const char* command : {"list", "render", "tileset", "demo-rom", "export", "import", "import-tiles"}) {
-        SCOPED_TRACE(command);
-        for (const std::string& help : {std::string(command) + " --help", std::string(command) + " x -h",
-                                        "help " + std::string(command)}) {
+    for (const std::string command : {"list", "render", "tileset", "demo-rom", "export", "import", "import-tiles"})
+        for (const std::string& help : {command + " --help", command + " x -h", "help " + command}) {
             const ToolRun run = test::RunCommand(tool + help);
-            EXPECT_EQ(run.code, 0) << run.err;
-            const std::string usage = "Usage: quill2-maptool " + std::string(command);
-            EXPECT_TRUE(run.out.rfind(usage + " ", 0) == 0 || run.out.rfind(usage + "\n", 0) == 0) << run.out;
+            EXPECT_EQ(run.code, 0) << help << ": " << run.err;
+            EXPECT_EQ(run.out.substr(0, run.out.find_first_of(" \n", 22)), "Usage: quill2-maptool " + command) << help;
         }
-    }
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));  // demo-rom --help wrote nothing
 
-    ToolRun run = test::RunCommand(tool + "demo-rom out.gb --no-backpu");
-    EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.err, "quill2-maptool: demo-rom: unknown option '--no-backpu'; usage: quill2-maptool demo-rom "
-                       "OUT.gb [--no-backup]\n");
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
-
-    ASSERT_EQ(test::RunCommand(tool + "demo-rom --no-backup -- -x.gb").code, 0);
-    EXPECT_EQ(test::ReadFile(dir.File("-x.gb")).size(), 524288u);
-    EXPECT_EQ(test::RunCommand(tool + "render -- -x.gb 0 --scale.png").code, 0);
-    EXPECT_TRUE(std::filesystem::exists(dir.File("--scale.png")));
-
-    run = test::RunCommand(tool + "--version");
-    EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out, "quill2-maptool 1.0\n");
+    EXPECT_EQ(test::RunCommand(tool + "demo-rom --no-backup -- -x.gb").code, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("-x.gb")));
 }
 
 TEST(MapTool, DemoRomIsAnExpectedRom) {
@@ -228,37 +215,24 @@ TEST(MapTool, ARomIsBackedUpBeforeItIsWrittenOver) {
 }
 
 // Faults caught: import-tiles changing bytes of tiles nobody touched (planes
-// swapped, rows out of place, a scaled image misread), or writing or backing
-// up a ROM when no tile changed.
-TEST(MapTool, TilesetThenImportTilesChangesNothing) {
-    test::TempDir dir;
-    const std::string rom = dir.File("rom.gb"), state = dir.File("state");
-    const RomImage before = test::PatternRom();
-    test::WriteFile(rom, before);
-    for (int i = 0; i < 19; ++i) {
-        SCOPED_TRACE(i);
-        const std::string png = dir.File("t" + std::to_string(i) + ".png"), index = " " + std::to_string(i) + " ";
-        ASSERT_EQ(test::MapTool("tileset " + rom + index + png + (i == 5 ? " --scale 3" : ""), state).code, 0);
-        const ToolRun run = test::MapTool("import-tiles " + rom + index + png, state);
-        EXPECT_EQ(run.code, 0) << run.err;
-        EXPECT_EQ(run.out.rfind("0 tiles changed in tiles ", 0), 0u) << run.out;
-    }
-    EXPECT_EQ(test::ReadFile(rom), before);
-    EXPECT_FALSE(std::filesystem::exists(state + "/quill2-mapeditor"));
-}
-
-// Faults caught: a repainted tile written to the wrong record or not at all,
-// a neighbour's bytes touched, a dry run that writes, a refused image that
-// still writes or lets the PNG library talk, maps of the range not shown
-// with the new tiles.
-TEST(MapTool, RepaintedTilesComeBackAndOnlyThey) {
+// swapped, rows out of place, a scaled image misread), writing when no tile
+// changed, a repainted tile written to the wrong record or wrongly, a dry run
+// that writes, no backup kept.
+TEST(MapTool, ImportTilesChangesExactlyTheRepaintedTiles) {
     test::TempDir dir;
     const std::string rom = dir.File("rom.gb"), png = dir.File("tiles.png"), state = dir.File("state");
     const RomImage before = test::PatternRom();
     test::WriteFile(rom, before);
+    const std::string import = "import-tiles " + rom + " 4 ";
+    for (int i = 0; i < 19; ++i) {  // each tileset comes back unchanged
+        const std::string index = " " + std::to_string(i) + " ";
+        ASSERT_EQ(test::MapTool("tileset " + rom + index + png + (i == 5 ? " --scale 3" : ""), state).code, 0);
+        const ToolRun run = test::MapTool("import-tiles " + rom + index + png, state);
+        EXPECT_EQ(run.out.rfind("0 tiles changed in tiles ", 0), 0u) << i << ": " << run.out << run.err;
+    }
+
     ASSERT_EQ(test::MapTool("tileset " + rom + " 4 " + png + " --scale 2", state).code, 0);
     QImage image(QString::fromStdString(png));
-    const int first = 0x38800;
     const std::set<int> repainted = {0, 77, 255};
     for (int tile : repainted) {  // one tile pixel, a 2 x 2 block, to another shade
         const QPoint at(2 * ((tile % 16) * 8 + 3), 2 * ((tile / 16) * 8 + 5));
@@ -266,48 +240,21 @@ TEST(MapTool, RepaintedTilesComeBackAndOnlyThey) {
         for (int d = 0; d < 4; ++d) image.setPixel(at + QPoint(d % 2, d / 2), colour);
     }
     ASSERT_TRUE(image.save(QString::fromStdString(png)));
-    const std::string import = "import-tiles " + rom + " 4 " + png;
-
-    RomImage damaged = test::ReadFile(png);
-    std::fill(damaged.begin() + 60, damaged.begin() + 90, 0x55);  // inside the pixel data: libpng fails on it
-    test::WriteFile(dir.File("damaged.png"), damaged);
-    ToolRun run = test::MapTool("import-tiles " + rom + " 4 " + dir.File("damaged.png"), state);
-    EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err.rfind("quill2-maptool: " + dir.File("damaged.png") + ": the PNG data cannot be read", 0), 0u);
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-
-    run = test::MapTool(import + " --dry-run", state);
+    ToolRun run = test::MapTool(import + png + " --dry-run", state);
     EXPECT_EQ(run.out, "3 tiles would change in tiles 38800-397FF, used by maps 4, 11; nothing written (dry run)\n");
     EXPECT_EQ(test::ReadFile(rom), before);
-    run = test::MapTool(import, state);
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.out, "3 tiles changed in tiles 38800-397FF, used by maps 4, 11\n");
+    run = test::MapTool(import + png, state);
+    EXPECT_EQ(run.out, "3 tiles changed in tiles 38800-397FF, used by maps 4, 11\n") << run.err;
 
     const RomImage after = test::ReadFile(rom);
     ASSERT_EQ(after.size(), before.size());
+    std::set<int> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) changed.insert(i < 0x38800 ? -1 : (int(i) - 0x38800) / 16);
+    EXPECT_EQ(changed, repainted);
+    ASSERT_EQ(test::MapTool("tileset " + rom + " 4 " + png + " --scale 2", state).code, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(png)), image);  // the new tiles read back as painted
     const auto backups = std::filesystem::directory_iterator(state + "/quill2-mapeditor/backups");
     ASSERT_EQ(std::distance(begin(backups), end(backups)), 1);  // one copy, of the file before the write
     EXPECT_EQ(test::ReadFile(std::filesystem::directory_iterator(state + "/quill2-mapeditor/backups")->path()), before);
-    std::set<int> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-        if (after[i] != before[i]) changed.insert(int(i) < first ? -1 : (int(i) - first) / 16);
-    EXPECT_EQ(changed, repainted);
-
-    // Every map drawn with these tiles shows the new ones.
-    for (const auto& [index, mapOffset] : {std::pair{4, 0x3B000}, std::pair{11, 0x43000}}) {
-        SCOPED_TRACE(index);
-        const std::string out = dir.File("m.png");
-        ASSERT_EQ(test::MapTool("render " + rom + " " + std::to_string(index) + " " + out).code, 0);
-        const QImage map(QString::fromStdString(out));
-        int seen = 0;
-        for (int cell = 0; cell < 32 * 20; ++cell) {
-            const int tile = after[size_t(mapOffset + cell)] ^ 0x80;
-            if (!repainted.count(tile)) continue;
-            ++seen;
-            for (int p = 0; p < 64; ++p)
-                ASSERT_EQ(map.pixel((cell % 32) * 8 + p % 8, (cell / 32) * 8 + p / 8),
-                          image.pixel(2 * ((tile % 16) * 8 + p % 8), 2 * ((tile / 16) * 8 + p / 8)));
-        }
-        EXPECT_GT(seen, 0);
-    }
 }

@@ -96,51 +96,34 @@ TEST(Tileset, EncodingIsTheExactInverseOfDecoding) {
     cDIBSection s;
     BuildTileset(s, rom, 7, 7 + 4095);
     EXPECT_EQ(EncodeTileset(s.Image()), RomImage(rom.begin() + 7, rom.end()));
-    for (int y = 0; y < 128; y += 9)
-        for (int x = 0; x < 128; x += 5)
-            ASSERT_EQ(TilesetPixel(EncodeTileset(s.Image()), x, y), ColourOf(rom, 7, x, y)) << x << "," << y;
-
     QImage picture = s.Image();
     picture.setPixel(100, 3, qRgb(176, 176, 177));
     EXPECT_TRUE(EncodeTileset(picture).empty());
-    EXPECT_TRUE(EncodeTileset(picture.copy(0, 0, 128, 120)).empty());
-    EXPECT_EQ(ShadeNumber(120, 120, 120), 2);
-    EXPECT_EQ(ShadeNumber(120, 120, 121), -1);
+    EXPECT_TRUE(EncodeTileset(s.Image().copy(0, 0, 128, 120)).empty());
 }
 
-// Faults caught: bytes written past the range or a tile's neighbours touched,
-// changed tiles miscounted, a picture that cannot be stored written in part.
+// Faults caught: bytes written past a range that ends inside a tile, a
+// picture that cannot be stored written in part.
 TEST(Tileset, PutTilesetWritesOnlyTheRowsOfTheRange) {
     RomImage rom(64 + 4096 + 64, 0x5A);
     const int first = 64, last = first + 100 * 16 + 8;  // 100 tiles and 4 rows of the next, then one byte
     cDIBSection s;
     BuildTileset(s, rom, first, last);
     std::vector<uint8_t> tiles = EncodeTileset(s.Image());
-    EXPECT_TRUE(PutTileset(tiles, rom, first, last).changed.empty());
-
-    tiles[0] ^= 0x80;             // tile 0
-    tiles[99 * 16 + 15] ^= 0x01;  // tile 99, its last byte
     tiles[100 * 16 + 7] ^= 0x10;  // tile 100, row 3: inside the range
     RomImage expected = rom;
-    expected[first] ^= 0x80;
-    expected[first + 99 * 16 + 15] ^= 0x01;
     expected[first + 100 * 16 + 7] ^= 0x10;
-    const TilesetPut put = PutTileset(tiles, rom, first, last);
-    EXPECT_TRUE(put.ok());
-    EXPECT_EQ(put.changed, (std::vector<int>{0, 99, 100}));
+    EXPECT_EQ(PutTileset(tiles, rom, first, last).changed, std::vector<int>{100});
     EXPECT_EQ(rom, expected);
 
     // Row 4 of tile 100 reads bytes last and last + 1: drawn, but not stored.
     for (int at : {100 * 16 + 8, 100 * 16 + 9, 101 * 16, 4095}) {
-        SCOPED_TRACE(at);
         std::vector<uint8_t> past = tiles;
         past[size_t(at)] ^= 0x04;  // pixel 5 of its row
         const TilesetPut refused = PutTileset(past, rom, first, last);
-        EXPECT_FALSE(refused.ok());
-        const int tile = at / 16;
-        EXPECT_EQ(refused.badX, (tile % 16) * 8 + 5);
-        EXPECT_EQ(refused.badY, (tile / 16) * 8 + (at % 16) / 2);
-        EXPECT_EQ(refused.shown, TilesetPixel(tiles, refused.badX, refused.badY));
+        const int x = (at / 16 % 16) * 8 + 5, y = (at / 256) * 8 + (at % 16) / 2;
+        EXPECT_FALSE(refused.ok()) << at;
+        EXPECT_EQ(std::tuple(refused.badX, refused.badY, refused.shown), std::tuple(x, y, TilesetPixel(tiles, x, y)));
         EXPECT_EQ(rom, expected);
     }
 }
