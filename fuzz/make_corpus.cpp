@@ -9,6 +9,7 @@
 // maps, .tmx and .tmj, with their layer data in every encoding Tiled writes
 // and with the tileset in a file of its own, and their tileset pictures as
 // PNG files; each behind the key byte of its reader (see ImportChecks.h).
+#include "Compress.h"
 #include "TiledMap.h"
 #include "demo_rom.h"
 
@@ -22,8 +23,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <zlib.h>
-#include <zstd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,28 +56,9 @@ std::string RawGids(const q2::MapGrid& grid) {
     return raw;
 }
 
-std::string Compressed(const std::string& raw, const std::string& compression) {
-    if (compression == "zstd") {
-        std::string out(ZSTD_compressBound(raw.size()), '\0');
-        out.resize(ZSTD_compress(out.data(), out.size(), raw.data(), raw.size(), 3));
-        return out;
-    }
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, compression == "gzip" ? 16 + MAX_WBITS : MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, uLong(raw.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
-    z.avail_in = uInt(raw.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 std::string Base64(const q2::MapGrid& grid, const std::string& compression) {
     const std::string raw = RawGids(grid);
-    return QByteArray::fromStdString(compression.empty() ? raw : Compressed(raw, compression)).toBase64().toStdString();
+    return QByteArray::fromStdString(compression.empty() ? raw : q2::test::Compressed(raw, compression)).toBase64().toStdString();
 }
 
 // text with [from, to] (the first from and the first to after it) replaced.

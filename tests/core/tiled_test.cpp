@@ -6,14 +6,13 @@
 #include "TiledMap.h"
 #include "app/Catalogue.h"
 #include "support/Command.h"
+#include "support/Compress.h"
 #include "support/TestFiles.h"
 #include "tiles/Tileset.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <gtest/gtest.h>
-#include <zlib.h>
-#include <zstd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -93,31 +92,12 @@ std::string Csv(const std::vector<uint32_t>& gids) {
     return csv;
 }
 
-std::string Deflate(const std::string& raw, bool gzip) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, gzip ? 16 + MAX_WBITS : MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, uLong(raw.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
-    z.avail_in = uInt(raw.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = uInt(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 // Gids as base64 text, compressed first unless encoding is plain "base64".
 std::string Base64(const std::string& encoding, const std::vector<uint32_t>& gids) {
     std::string raw;
     for (uint32_t gid : gids)
         for (int shift = 0; shift < 32; shift += 8) raw += char(gid >> shift);
-    if (encoding == "zlib" || encoding == "gzip") raw = Deflate(raw, encoding == "gzip");
-    if (encoding == "zstd") {
-        std::string packed(ZSTD_compressBound(raw.size()), '\0');
-        packed.resize(ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), 3));
-        raw = packed;
-    }
+    raw = test::Compressed(raw, encoding);
     return QByteArray::fromStdString(raw).toBase64().toStdString();
 }
 
