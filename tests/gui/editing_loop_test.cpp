@@ -24,16 +24,6 @@ void WaitPastReloadDelay() { WaitUntil([] { return false; }, 3 * kReloadDelayMs)
 
 class EditingLoop : public EditorTest {
 protected:
-    // Tile (1, 1) stamped at cell (4, 4) of map 0, and the image a save makes of it.
-    void Edit() {
-        PickTile(1, 1);
-        Click(Form().pbxMap, Qt::LeftButton, Cell(4, 4));
-        ASSERT_TRUE(program->MapModified);
-    }
-    RomImage Edited(RomImage image) const {
-        image[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
-        return image;
-    }
     // Another program's version of the ROM: a tile byte and map cell (7, 2) changed.
     RomImage Other(uint8_t column) const {
         RomImage other = rom;
@@ -125,9 +115,9 @@ TEST_F(EditingLoop, StampsAreStepsAndTheSavedOneIsClean) {
 // delete and remake; a file cut short is said as a load says it, not taken.
 TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
     Start(romPath);
-    Edit();
+    StampOneTile();
     Form().cmdSaveMap->click();
-    rom = Edited(rom);  // Other() starts from what the file holds now
+    rom = WithStamp(rom);  // Other() starts from what the file holds now
     int tilesetPaints = 0;
     Form().pbxTileset->Paint = [&, paint = Form().pbxTileset->Paint] { ++tilesetPaints, paint(); };
     WaitPastReloadDelay();
@@ -165,7 +155,7 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
 // program's tiles; undone back to the state saved, the map follows the file.
 TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
     Start(romPath);
-    Edit();
+    StampOneTile();
     WriteFile(romPath, Other(9));
     WaitPastReloadDelay();
     EXPECT_EQ(program->Grid(4, 4, 0), 1);
@@ -173,7 +163,7 @@ TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
 
     script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath));
     Form().cmdSaveMap->click();
-    RomImage expected = Edited(Other(9));
+    RomImage expected = WithStamp(Other(9));
     expected[kMap0 + 2 * 32 + 7] = rom[kMap0 + 2 * 32 + 7];  // this map is the editor's
     EXPECT_EQ(ReadFile(romPath), expected);
     ExpectShows(expected);
@@ -193,9 +183,9 @@ TEST_F(EditingLoop, TestPlayHandsTheEmulatorACopyWithTheEditedMap) {
     // A stand-in emulator that copies the file it is given.
     ScopedEnv emulator(kEmulatorVariable, "sh -c 'cp \"$0\" \"$1.part\" && mv \"$1.part\" \"$1\"' %f '" + played + "'");
     Start(romPath);
-    Edit();
+    StampOneTile();
     ASSERT_TRUE(Plays(played));
-    EXPECT_EQ(ReadFile(played), Edited(rom));
+    EXPECT_EQ(ReadFile(played), WithStamp(rom));
     EXPECT_EQ(ReadFile(romPath), rom);
     EXPECT_EQ(MapFrame(), "Map (modified)");
     const fs::path folder = program->TestPlayFolder();

@@ -19,17 +19,8 @@ constexpr int kMap0 = 0x37000;
 
 class SaveFaults : public EditorTest {
 protected:
-    // An edit at cell (4, 4) of map 0: tile (1, 1).
-    void Edit() {
-        PickTile(1, 1);
-        Click(Form().pbxMap, Qt::LeftButton, Cell(4, 4));
-        ASSERT_TRUE(program->MapModified);
-    }
-    RomImage Edited() const {
-        RomImage expected = rom;
-        expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
-        return expected;
-    }
+    void Edit() { StampOneTile(); }
+    RomImage Edited() const { return WithStamp(rom); }
     // Saves, and the box the save shows (exclamation icon) is answered so that
     // nothing is written: the map stays modified, and the same answer after Yes
     // in the unsaved-changes question stops the load of another map.
@@ -152,9 +143,7 @@ TEST_F(SaveFaults, AGrownFileKeepsItsTailAndADeletedOneIsMadeAnew) {
     fs::remove(romPath);
     Form().cmdSaveMap->click();
     EXPECT_EQ(script.Messages().size(), 2u);
-    RomImage expected = grown;
-    expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
-    EXPECT_EQ(ReadFile(romPath), expected);
+    EXPECT_EQ(ReadFile(romPath), WithStamp(grown));
     EXPECT_FALSE(program->MapModified);
 }
 
@@ -177,8 +166,7 @@ TEST_F(SaveFaults, AnotherProgramsChangesAreKeptWhenTheUserSaysSo) {
     // Yes writes this map into the file as it is now.
     script.AnswerMessage(MsgResult::Yes, question);
     Form().cmdSaveMap->click();
-    RomImage expected = other;
-    expected[kMap0 + 4 * 32 + 4] = EncodeCell(1, 1);
+    RomImage expected = WithStamp(other);
     expected[kMap0 + 7] = rom[kMap0 + 7];  // this map is the editor's
     EXPECT_EQ(ReadFile(romPath), expected);
     EXPECT_FALSE(program->MapModified);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "support/EditorFixture.h"
 
+#include "tiles/Tileset.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -88,6 +90,17 @@ void EditorTest::WindowSystemRepaint() {
     Form().hide();
     Form().show();
     QApplication::processEvents();
+}
+
+void EditorTest::StampOneTile() {
+    PickTile(1, 1);
+    Click(Form().pbxMap, Qt::LeftButton, Cell(4, 4));
+    ASSERT_TRUE(program->MapModified);
+}
+
+RomImage EditorTest::WithStamp(RomImage image) {
+    image[0x37000 + 4 * 32 + 4] = EncodeCell(1, 1);  // map 0's bytes start at 0x37000
+    return image;
 }
 
 void EditorTest::ClickLoadMap(int index) {

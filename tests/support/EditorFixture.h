@@ -51,6 +51,10 @@ protected:
     // Right-drags over the map from cell a to cell b and releases.
     void PickMapBlock(QPoint a, QPoint b);
     void ClickLoadMap(int index);
+    // Tile (1, 1) stamped at cell (4, 4) of the first map, and image with
+    // that stamp saved into it.
+    void StampOneTile();
+    static RomImage WithStamp(RomImage image);
     // Presses keys in the main window, as the user does with it active.
     void Key(const QKeySequence& keys);
 
