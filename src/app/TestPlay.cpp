@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace q2 {
@@ -60,35 +62,51 @@ bool RememberEmulatorCommand(const std::string& command) {
     return settings.status() == QSettings::NoError;
 }
 
-std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command) {
+std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command, SplitError* error) {
+    auto fail = [&](SplitError why) {
+        if (error) *error = why;
+        return std::nullopt;
+    };
     std::vector<std::string> words;
     std::string word;
     bool inWord = false;
     for (size_t i = 0; i < command.size(); ++i) {
         const char c = command[i];
+        if (c == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+            ++i;  // a line continued: both go
+            continue;
+        }
         if (c == ' ' || c == '\t' || c == '\n') {
             if (inWord) words.push_back(std::move(word));
             word.clear();
             inWord = false;
             continue;
         }
+        if (c == '#' && !inWord) {  // a comment, to the end of the line
+            i = std::min(command.find('\n', i), command.size()) - 1;
+            continue;
+        }
         inWord = true;
         if (c == '\'') {
             const size_t end = command.find('\'', i + 1);
-            if (end == std::string::npos) return std::nullopt;
+            if (end == std::string::npos) return fail(SplitError::OpenQuote);
             word.append(command, i + 1, end - i - 1);
             i = end;
         } else if (c == '"') {
             for (++i;; ++i) {
-                if (i >= command.size()) return std::nullopt;
+                if (i >= command.size()) return fail(SplitError::OpenQuote);
                 if (command[i] == '"') break;
+                if (command[i] == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+                    ++i;
+                    continue;
+                }
                 if (command[i] == '\\' && i + 1 < command.size() &&
                     std::string_view("\"\\$`").find(command[i + 1]) != std::string_view::npos)
                     ++i;
                 word += command[i];
             }
         } else if (c == '\\') {
-            if (++i >= command.size()) return std::nullopt;
+            if (++i >= command.size()) return fail(SplitError::EndsInBackslash);
             word += command[i];
         } else {
             word += c;
@@ -96,6 +114,22 @@ std::optional<std::vector<std::string>> SplitCommandWords(const std::string& com
     }
     if (inWord) words.push_back(std::move(word));
     return words;
+}
+
+std::vector<std::pair<std::string, std::string>> TakeAssignments(std::vector<std::string>& words) {
+    std::vector<std::pair<std::string, std::string>> assignments;
+    size_t taken = 0;
+    for (; taken < words.size(); ++taken) {
+        const std::string& word = words[taken];
+        const size_t equals = word.find('=');
+        const auto nameChar = [](char c) { return c == '_' || std::isalnum(static_cast<unsigned char>(c)); };
+        if (equals == 0 || equals == std::string::npos || std::isdigit(static_cast<unsigned char>(word[0])) ||
+            !std::all_of(word.begin(), word.begin() + std::ptrdiff_t(equals), nameChar))
+            break;
+        assignments.emplace_back(word.substr(0, equals), word.substr(equals + 1));
+    }
+    words.erase(words.begin(), words.begin() + std::ptrdiff_t(taken));
+    return assignments;
 }
 
 std::vector<std::string> CommandForFile(std::vector<std::string> words, const std::string& file) {

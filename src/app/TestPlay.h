@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace q2 {
@@ -42,9 +43,17 @@ bool RememberEmulatorCommand(const std::string& command);
 // Splits command into words as a POSIX shell does, expanding nothing: blanks
 // separate words; '...' keeps what it holds as it is; "..." too, except that
 // a backslash before " \ $ or ` keeps that character alone; elsewhere a
-// backslash keeps the next character. Nothing when a quote is not closed or
-// a backslash ends the line.
-std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command);
+// backslash keeps the next character; a backslash before a line end joins
+// the lines (in "..." too); a # that starts a word begins a comment, to the
+// end of the line. Nothing when a quote is not closed or a backslash ends the
+// command; error, when given, then says which.
+enum class SplitError { OpenQuote, EndsInBackslash };
+std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command, SplitError* error = nullptr);
+
+// Takes the leading words of the form NAME=value (NAME of letters, digits and
+// _, not starting with a digit) out of words, as a shell does before the
+// program's name: they are set in the program's environment.
+std::vector<std::pair<std::string, std::string>> TakeAssignments(std::vector<std::string>& words);
 
 // The words with every %f replaced by file; when no word holds %f, file is
 // appended as a word of its own.
