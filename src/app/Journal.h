@@ -116,6 +116,8 @@ public:
     bool Append(const JournalStep& step, FileError& error);
     // Closes the journal and removes its file.
     void Remove();
+    // Closes the journal; its file stays.
+    void Close() { m_file.Close(); }
     bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_file.Path(); }
 
