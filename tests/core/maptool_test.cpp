@@ -3,6 +3,7 @@
 #include "map/MapGrid.h"
 #include "support/Command.h"
 #include "support/TestFiles.h"
+#include "support/TileReference.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -22,9 +23,7 @@ ToolRun Tool(const std::string& args) { return test::MapTool(args); }
 QRgb Expected(const RomImage& rom, int mapOffset, int first, int x, int y) {
     const uint8_t b = rom[size_t(mapOffset + (y / 8) * 32 + x / 8)];
     const int tile = b ^ 0x80;
-    const int at = first + tile * 16 + (y % 8) * 2;
-    const int bit = 7 - x % 8;
-    const int colour = ((rom[size_t(at)] >> bit) & 1) | (((rom[size_t(at + 1)] >> bit) & 1) << 1);
+    const int colour = test::TileColour(&rom[size_t(first + tile * 16)], x % 8, y % 8);
     const int shade[4] = {255, 176, 120, 0};
     return qRgb(shade[colour], shade[colour], shade[colour]);
 }
