@@ -5,10 +5,12 @@
 #include "app/Backup.h"
 #include "app/Catalogue.h"
 #include "app/Rom.h"
+#include "app/RomHeader.h"
 #include "demo_rom.h"
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
 #include "tiles/Tileset.h"
+#include "ExportNames.h"
 #include "TiledMap.h"
 #include "TilePng.h"
 
@@ -257,7 +259,7 @@ void ExportMap(const q2::RomImage& rom, const q2::MapCatalogue& catalogue, int i
     }
     q2::MapGrid grid;
     q2::DecodeMap(rom, entry.MapOffset, entry.IsSubMap, grid);
-    const q2::tiled::Origin origin{index, catalogue.names[size_t(index)], entry.MapOffset, q2::tiled::RomTitle(rom)};
+    const q2::tiled::Origin origin{index, catalogue.names[size_t(index)], entry.MapOffset, q2::RomTitle(rom)};
     SaveFile(out, q2::tiled::WriteMap(format, grid, origin, imageName));
 }
 
@@ -314,9 +316,9 @@ int Import(const Arguments& args) {
                   << (known ? MapLabel(catalogue, *map.index) : "map " + std::to_string(*map.index))
                   << ", not from " << label << "\n";
     }
-    if (map.romTitle && *map.romTitle != q2::tiled::RomTitle(rom))
+    if (map.romTitle && *map.romTitle != q2::RomTitle(rom))
         std::cerr << "quill2-maptool: warning: " << in << " was exported from a ROM titled '" << *map.romTitle
-                  << "', " << romPath << " is titled '" << q2::tiled::RomTitle(rom) << "'\n";
+                  << "', " << romPath << " is titled '" << q2::RomTitle(rom) << "'\n";
 
     const q2::RomImage before = rom;
     q2::EncodeMap(map.grid, entry.MapOffset, rom);
