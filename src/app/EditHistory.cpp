@@ -67,35 +67,25 @@ void EditHistory::EndStroke() {
     cells.shrink_to_fit();
     auto* step = new MapStep(m_grid, std::move(cells));
     m_stack.push(step);  // at the limit the stack drops its oldest step, never this one
-    Tell(StepEvent::Kind::Done, step->Cells());
+    Steps.Tell({StepEvent::Kind::Done, step->Cells()});
 }
 
 bool EditHistory::Undo() {
     if (m_stroke || !m_stack.canUndo()) return false;
     m_stack.undo();
-    Tell(StepEvent::Kind::Undone, static_cast<const MapStep*>(m_stack.command(m_stack.index()))->Cells());
+    const auto* undone = static_cast<const MapStep*>(m_stack.command(m_stack.index()));
+    Steps.Tell({StepEvent::Kind::Undone, undone->Cells()});
     return true;
 }
 
 bool EditHistory::Redo() {
     if (m_stroke || !m_stack.canRedo()) return false;
     m_stack.redo();
-    Tell(StepEvent::Kind::Redone, static_cast<const MapStep*>(m_stack.command(m_stack.index() - 1))->Cells());
+    const auto* redone = static_cast<const MapStep*>(m_stack.command(m_stack.index() - 1));
+    Steps.Tell({StepEvent::Kind::Redone, redone->Cells()});
     return true;
 }
 
 void EditHistory::Clear() { m_stack.clear(); }
-
-int EditHistory::Listen(Listener listener) {
-    m_listeners.emplace(m_nextKey, std::move(listener));
-    return m_nextKey++;
-}
-
-void EditHistory::Unlisten(int key) { m_listeners.erase(key); }
-
-void EditHistory::Tell(StepEvent::Kind kind, const std::vector<CellChange>& cells) {
-    const StepEvent event{kind, cells};
-    for (const auto& [key, listener] : m_listeners) listener(event);
-}
 
 } // namespace q2

@@ -4,13 +4,12 @@
 // after), the stroke that makes a step, the clean state (the step the ROM file
 // holds), and the listeners told of every step done, undone or redone.
 
+#include "app/Listeners.h"
 #include "map/MapGrid.h"
 
 #include <QUndoStack>
 
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -67,14 +66,11 @@ public:
     int Index() const { return m_stack.index(); }
 
     // Told of every step done, undone or redone, in the order they happen,
-    // after the grid holds it. Returns a key for Unlisten.
-    using Listener = std::function<void(const StepEvent&)>;
-    int Listen(Listener listener);
-    void Unlisten(int key);
+    // after the grid holds it (an edit journal, another view of the map).
+    Listeners<const StepEvent&> Steps;
 
 private:
     class MapStep;
-    void Tell(StepEvent::Kind kind, const std::vector<CellChange>& cells);
 
     MapGrid& m_grid;
     QUndoStack m_stack;
@@ -83,8 +79,6 @@ private:
         bool placed = false;  // a placement happened
     };
     std::optional<Stroke> m_stroke;
-    std::map<int, Listener> m_listeners;
-    int m_nextKey = 0;
 };
 
 } // namespace q2

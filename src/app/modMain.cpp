@@ -24,7 +24,7 @@ bool AskYes(const std::string& text) {
 
 modMain::modMain()
     : m_watch({RomOnDisk, [this] { return MapModified; }, [this](RomImage bytes) { AdoptRomFile(std::move(bytes)); }}) {
-    History.Listen([this](const StepEvent& step) { StepTaken(step); });
+    History.Steps.Add([this](const StepEvent& step) { StepTaken(step); });
 }
 
 modMain::~modMain() = default;
@@ -142,6 +142,7 @@ bool modMain::LoadMap(int16_t index, bool askFirst) {
     m_form->fraMap->setTitle("Map");
     m_form->pbxMap->Refresh();
     m_form->pbxTileset->Refresh();
+    MapChanged.Tell();
     return true;
 }
 
@@ -222,15 +223,13 @@ void modMain::SetMapModified() {
     History.Placed();
     MapModified = true;
     if (m_form->fraMap->title() != "Map (modified)") m_form->fraMap->setTitle("Map (modified)");
+    MapChanged.Tell();
 }
 
 void modMain::SyncModified() {
-    if (!History.IsClean()) {
-        SetMapModified();
-        return;
-    }
-    MapModified = false;
-    if (m_form->fraMap->title() != "Map") m_form->fraMap->setTitle("Map");
+    MapModified = !History.IsClean();
+    const QString title = MapModified ? "Map (modified)" : "Map";
+    if (m_form->fraMap->title() != title) m_form->fraMap->setTitle(title);
 }
 
 // ---- History ----
@@ -253,6 +252,7 @@ void modMain::StepTaken(const StepEvent& step) {
             painter.Draw(cell.x, cell.y, tile[0], tile[1]);
         }
         m_form->pbxMap_Paint();
+        MapChanged.Tell();
     }
     SyncModified();
     // Back where the file was: what another program wrote meanwhile shows now.
@@ -267,6 +267,7 @@ void modMain::RedrawFromRom() {
     DrawMap();
     m_form->pbxMap->Refresh();
     m_form->pbxTileset->Refresh();
+    MapChanged.Tell();
 }
 
 std::string modMain::OutsideMessage(int16_t index, size_t size) const {

@@ -98,7 +98,8 @@ public:
     // DrawMapCell for the cells of one stamp of a block, drawn in one burst.
     MapCellPainter CellPainter() { return MapCellPainter(Grid, TilesetSurface, MapSurface); }
 
-    // Marks the map modified and says so in the map frame's caption.
+    // Marks the map modified and says so in the map frame's caption. The
+    // window calls it after each placement: MapChanged is told.
     void SetMapModified();
 
     // A left-button press-to-release on the map: every placement between
@@ -137,6 +138,10 @@ public:
     EditHistory History{Grid};
     // Test-play's private folder, and where it looks for an emulator.
     TestPlayer Player;
+    // Told after the map's picture may have changed: a placement, a step
+    // undone or redone, a map loaded or read again from the file. The main
+    // window repaints its own canvas; another view of the map listens here.
+    Listeners<> MapChanged;
 
 private:
     bool LoadMap(int16_t index, bool askFirst);

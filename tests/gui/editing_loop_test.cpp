@@ -320,7 +320,7 @@ TEST(EditHistoryLaws, StrokesStepsAndTheStateTheFileHolds) {
         MapGrid grid(4, 4);
         EditHistory history(grid);
         int told = 0;
-        history.Listen([&](const StepEvent&) { ++told; });
+        history.Steps.Add([&](const StepEvent&) { ++told; });
         std::vector<MapGrid> states{grid};  // the grid at each index of the history
         uint8_t tile = 0;
         for (const char* c = law.script; *c; ++c) {
