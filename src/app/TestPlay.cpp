@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "app/TestPlay.h"
 
+#include "platform/File.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cctype>
@@ -141,6 +147,72 @@ std::vector<std::string> CommandForFile(std::vector<std::string> words, const st
         }
     if (!used) words.push_back(file);
     return words;
+}
+
+TestPlayer::TestPlayer() = default;
+TestPlayer::~TestPlayer() = default;
+
+std::string TestPlayer::Folder() const { return m_folder ? m_folder->path().toStdString() : ""; }
+
+EmulatorCommand TestPlayer::Command() const {
+    EmulatorCommand emulator = FindEmulatorCommand(folders);
+    if (emulator.command.empty() && !m_typed.empty()) emulator = {m_typed, "the command entered in this run"};
+    return emulator;
+}
+
+bool TestPlayer::Remember(const std::string& typed, EmulatorCommand& command) {
+    command = {typed, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()};
+    if (RememberEmulatorCommand(typed)) return true;
+    m_typed = typed;
+    return false;
+}
+
+bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, std::string& path,
+                           std::string& error) {
+    if (!m_folder || !QFileInfo(m_folder->path()).isDir()) {
+        m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/quill2-mapeditor-XXXXXX");
+        if (!m_folder->isValid()) {
+            error = "No private folder could be made in " + QDir::tempPath().toStdString() + ": " +
+                    m_folder->errorString().toStdString();
+            m_folder.reset();
+            return false;
+        }
+    }
+    // A new file each time: the emulator may still hold the last one open.
+    // The folder goes when the editor ends.
+    const QString base = QFileInfo(QString::fromStdString(romPath)).completeBaseName();
+    const std::string name = base.isEmpty() ? std::string("rom") : base.toStdString();
+    const std::string folder = m_folder->path().toStdString();
+    FileError failure;
+    const std::optional<std::string> made =
+        KeepCopy(folder, image, [&](int n) { return name + "-" + std::to_string(n + 1) + ".gb"; }, failure);
+    if (!made) {
+        error = failure.Text();
+        return false;
+    }
+    path = folder + "/" + *made;
+    return true;
+}
+
+std::optional<std::string> TestPlayer::Play(const EmulatorCommand& emulator, RomImage rom, const MapGrid& grid,
+                                            int32_t mapOffset, const std::string& romPath) {
+    const std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command);
+    if (!words) return msg::TestPlayBadCommand(emulator.command, emulator.source);
+    // The image as a save would make it, without touching the file.
+    if (!EncodeMap(grid, mapOffset, rom)) return msg::TestPlayNoCopy("the map lies outside the ROM image");
+    std::string file, error;
+    if (!WriteCopy(rom, romPath, file, error)) return msg::TestPlayNoCopy(error);
+
+    const std::vector<std::string> command = CommandForFile(*words, file);
+    QProcess process;
+    process.setProgram(QString::fromStdString(command.front()));
+    QStringList arguments;
+    for (size_t i = 1; i < command.size(); ++i) arguments << QString::fromStdString(command[i]);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!process.startDetached())
+        return msg::TestPlayNotStarted(emulator.command, process.errorString().toStdString(), emulator.source);
+    return std::nullopt;
 }
 
 } // namespace q2

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 
 using namespace q2;
 
@@ -84,6 +85,7 @@ TEST(MapTool, AnswersEachCommandLineWithItsExitCode) {
     const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x80\0\0\0\x80\x08\0\0\0\0"  // its checksum wrong
                           "\0\0\0\0\0\0\0\0IEND\xae\x42\x60\x82", 45);
     test::WriteFile(dir.File("bad.png"), RomImage(png.begin(), png.end()));
+    ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
     // The ROM's own tileset picture, padded to the image reader's limit and one byte past it.
     ASSERT_EQ(Tool("tileset " + rom + " 0 " + dir.File("t.png")).code, 0);
     RomImage padded = test::ReadFile(dir.File("t.png"));
@@ -126,6 +128,7 @@ TEST(MapTool, AnswersEachCommandLineWithItsExitCode) {
         {"import-tiles " + rom + " 0", 2},
         {"import-tiles " + rom + " 0 " + dir.File("none.png"), 1},  // missing image
         {"import-tiles " + rom + " 0 " + dir.Path().string(), 1},   // a folder
+        {"import-tiles " + rom + " 0 " + dir.File("pipe"), 1},      // a named pipe, refused, not waited on
         {"import-tiles " + rom + " 0 " + dir.File("bad.png"), 1},   // libpng's own complaint kept quiet
         {"demo-rom " + dir.File("a.gb") + " --frob", 2},            // unknown option, anywhere
         {"--frob list", 2},
@@ -229,6 +232,15 @@ TEST(MapTool, ARomIsBackedUpBeforeItIsWrittenOver) {
     ASSERT_EQ(test::MapTool(import, state).code, 0);
     const RomImage imported = test::ReadFile(rom);
     ASSERT_NE(imported, before);
+    // A demo-rom write that fails part way leaves the file whole and nothing beside it.
+    const size_t entries = std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator());
+    const ToolRun cut = test::RunCommand("trap '' XFSZ; ulimit -f 64; " + std::string(QUILL2_MAPTOOL) +
+                                         " demo-rom --no-backup " + rom);
+    EXPECT_EQ(cut.code, 1);
+    EXPECT_NE(cut.err.find("File too large"), std::string::npos) << cut.err;
+    EXPECT_EQ(test::ReadFile(rom), imported);
+    EXPECT_EQ(size_t(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator())), entries);
+
     ASSERT_EQ(test::MapTool("demo-rom " + rom, state).code, 0);
     std::vector<RomImage> copies;
     for (const auto& entry : fs::directory_iterator(state + "/quill2-mapeditor/backups"))
