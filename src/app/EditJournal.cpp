@@ -6,9 +6,9 @@
 namespace q2 {
 
 EditJournal::EditJournal(Wiring wiring)
-    : m_wiring(std::move(wiring)), m_key(m_wiring.history.Listen([this](const StepEvent& step) { Step(step); })) {}
+    : m_wiring(std::move(wiring)), m_key(m_wiring.history.Steps.Add([this](const StepEvent& step) { Step(step); })) {}
 
-EditJournal::~EditJournal() { m_wiring.history.Unlisten(m_key); }
+EditJournal::~EditJournal() { m_wiring.history.Steps.Remove(m_key); }
 
 void EditJournal::SetRom(const std::string& romPath) {
     m_writer.Close();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/TestPlay.h"
 
+#include "app/ViewerTable.h"
+
 #include "platform/File.h"
 
 #include <QDir>
@@ -155,16 +157,14 @@ TestPlayer::~TestPlayer() = default;
 std::string TestPlayer::Folder() const { return m_folder ? m_folder->path().toStdString() : ""; }
 
 EmulatorCommand TestPlayer::Command() const {
-    EmulatorCommand emulator = FindEmulatorCommand(folders);
-    if (emulator.command.empty() && !m_typed.empty()) emulator = {m_typed, "the command entered in this run"};
-    return emulator;
+    return m_typed.command.empty() ? FindEmulatorCommand(folders) : m_typed;
 }
 
-bool TestPlayer::Remember(const std::string& typed, EmulatorCommand& command) {
-    command = {typed, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()};
-    if (RememberEmulatorCommand(typed)) return true;
-    m_typed = typed;
-    return false;
+bool TestPlayer::Remember(const std::string& typed) {
+    const bool stored = RememberEmulatorCommand(typed);
+    m_typed = {typed, stored ? std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()
+                             : std::string("the command entered in this run")};
+    return stored;
 }
 
 bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, std::string& path,
@@ -196,10 +196,17 @@ bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, st
 
 std::optional<std::string> TestPlayer::Play(const EmulatorCommand& emulator, RomImage rom, const MapGrid& grid,
                                             int32_t mapOffset, const std::string& romPath) {
-    const std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command);
-    if (!words) return msg::TestPlayBadCommand(emulator.command, emulator.source);
-    // The image as a save would make it, without touching the file.
+    SplitError why = SplitError::OpenQuote;
+    std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command, &why);
+    if (!words)
+        return why == SplitError::EndsInBackslash ? msg::TestPlayEndsInBackslash(emulator.command, emulator.source)
+                                                  : msg::TestPlayBadCommand(emulator.command, emulator.source);
+    const std::vector<std::pair<std::string, std::string>> assignments = TakeAssignments(*words);
+    if (words->empty()) return msg::TestPlayNoProgram(emulator.command, emulator.source);
+    // The image as a save would make it, without touching the file; the
+    // demo's viewer starts on this map.
     if (!EncodeMap(grid, mapOffset, rom)) return msg::TestPlayNoCopy("the map lies outside the ROM image");
+    SetViewerStartMap(rom, mapOffset);
     std::string file, error;
     if (!WriteCopy(rom, romPath, file, error)) return msg::TestPlayNoCopy(error);
 
@@ -210,8 +217,22 @@ std::optional<std::string> TestPlayer::Play(const EmulatorCommand& emulator, Rom
     for (size_t i = 1; i < command.size(); ++i) arguments << QString::fromStdString(command[i]);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached())
-        return msg::TestPlayNotStarted(emulator.command, process.errorString().toStdString(), emulator.source);
+    if (!assignments.empty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : assignments)
+            environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+        process.setProcessEnvironment(environment);
+    }
+    if (!process.startDetached()) {
+        // Qt names the system call that failed ("execve: ..."): the reason alone says more to a user.
+        std::string reason = process.errorString().toStdString();
+        const size_t colon = reason.find(": ");
+        if (colon != std::string::npos && colon > 0 &&
+            std::all_of(reason.begin(), reason.begin() + std::ptrdiff_t(colon),
+                        [](char c) { return std::islower(static_cast<unsigned char>(c)) || c == '_'; }))
+            reason.erase(0, colon + 2);
+        return msg::TestPlayNotStarted(emulator.command, reason, emulator.source);
+    }
     return std::nullopt;
 }
 
