@@ -260,7 +260,6 @@ void frmMain::pbxMap_Paint() {
         DrawSelectionFrame(*pbxMap, s.MapAnchorColumn, s.MapAnchorRow, s.MapAnchorColumn + s.MapExtentColumns,
                            s.MapAnchorRow + s.MapExtentRows);
     pbxMap->Present();
-    if (m_mapView) m_mapView->MapChanged();
 }
 
 // ---- Tileset picker ----

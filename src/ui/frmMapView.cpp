@@ -69,6 +69,15 @@ void Outline(QPainter& painter, const QRect& r, const QColor& colour) {
     painter.fillRect(r.right(), r.top(), 1, r.height(), colour);
 }
 
+// One pixel row of a cell in two 24-bit pictures holds the same: compared in
+// three words, which the compiler keeps inline.
+bool SameCellRow(const uchar* a, const uchar* b) {
+    uint64_t x[3], y[3];
+    std::memcpy(x, a, sizeof x);
+    std::memcpy(y, b, sizeof y);
+    return x[0] == y[0] && x[1] == y[1] && x[2] == y[2];
+}
+
 // Writes count pixels of a 24-bit row, each Z times, as 32-bit pixels.
 template <int Z>
 void ExpandPixels(const uchar* from, int count, QRgb* to) {
@@ -142,10 +151,11 @@ frmMapView::frmMapView(modMain& program) : m_program(program) {
     bind(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { ZoomKeepingTopLeft(1); });
     bind(QKeySequence(Qt::Key_Escape), [this] { close(); });
 
-    connect(&m_program.History, &QUndoStack::cleanChanged, this, [this] { MapChanged(); });
+    m_listening = m_program.MapChanged.Add([this] { MapChanged(); });
 }
 
 frmMapView::~frmMapView() {
+    m_program.MapChanged.Remove(m_listening);
     if (isVisible()) SaveSettings();  // the editor ends with the view open
 }
 
@@ -222,7 +232,7 @@ void frmMapView::MapChanged() {
             if (std::memcmp(now, seen, size_t(m_seen.width()) * 3) == 0) continue;
             for (int cx = 0; cx < columns; ++cx) {
                 const size_t at = cx * cellBytes;
-                if (std::memcmp(now + at, seen + at, cellBytes) == 0) continue;
+                if (SameCellRow(now + at, seen + at)) continue;
                 std::memcpy(seen + at, now + at, cellBytes);
                 if (!added[size_t(cx)]) repaint(Cells(cx, y / 8));
                 added[size_t(cx)] = 1;
@@ -393,6 +403,7 @@ void frmMapView::MousePress(QMouseEvent* event) {
     }
     if (button == 1) m_press = Press::Canvas;
     m_program.Form().pbxMap_MouseDown(button, shift, float(std::floor(p.x())), float(std::floor(p.y())));
+    if (button == 2) MapChanged();  // the pick's frame
 }
 
 void frmMapView::MouseMove(QMouseEvent* event) {
@@ -403,6 +414,7 @@ void frmMapView::MouseMove(QMouseEvent* event) {
     if (m_press == Press::AreaTool) buttons &= ~1;  // a fill's drag stamps nothing
     if (buttons == 0) return;
     m_program.Form().pbxMap_MouseMove(buttons, ShiftValue(event->modifiers()), float(pixel.x()), float(pixel.y()));
+    if (buttons == 2) MapChanged();  // the pick's frame
 }
 
 void frmMapView::MouseRelease(QMouseEvent* event) {

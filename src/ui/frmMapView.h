@@ -50,7 +50,8 @@ public:
     void ShowAndRaise();
     // Takes in what changed since the last call: the map surface's pixels,
     // the map's size, the unsaved cells, the map pick's frame, the caption;
-    // and repaints only the parts of the view that show a change.
+    // and repaints only the parts of the view that show a change. Called
+    // whenever the editor says the map changed.
     void MapChanged();
 
     int Zoom() const { return m_zoom; }
@@ -128,6 +129,7 @@ private:
     QPoint m_pointer{-1, -1};             // map pixel under the pointer; x < 0: none
     QPoint m_lastPointer{0, 0};           // where the screen rectangle follows
     int m_lensByte = -1;                  // the map byte the lens tints
+    int m_listening = -1;                 // the key of the view's MapChanged listener
 };
 
 } // namespace q2

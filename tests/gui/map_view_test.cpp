@@ -50,19 +50,19 @@ TEST_F(MapView, AreaToolsAreStepsOfTheOneHistory) {
 
     ClickView(view, 3, 3, Qt::ShiftModifier);
     EXPECT_EQ(program->Grid, loaded);
-    EXPECT_EQ(program->History.count(), 0);
+    EXPECT_EQ(program->History.Count(), 0);
 
     PickTile(1, 1);
     ClickView(view, 3, 3, Qt::ShiftModifier);
     EXPECT_EQ(program->Grid(3, 3, 0), 1);
     EXPECT_EQ(program->Grid(3, 3, 1), 1);
-    EXPECT_EQ(program->History.count(), 1);
+    EXPECT_EQ(program->History.Count(), 1);
     const MapGrid filled = program->Grid;
     EXPECT_EQ(ViewCaption(), "Map view - " + name + " (modified)");
 
     const uint8_t replaced = CellByte(filled, 20, 9);
     ClickView(view, 20, 9, Qt::ControlModifier);
-    EXPECT_EQ(program->History.count(), 2);
+    EXPECT_EQ(program->History.Count(), 2);
     for (int y = 0; y < filled.Rows(); ++y)
         for (int x = 0; x < filled.Columns(); ++x)
             EXPECT_EQ(CellByte(program->Grid, x, y), CellByte(filled, x, y) == replaced ? EncodeCell(1, 1)
