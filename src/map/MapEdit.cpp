@@ -16,13 +16,15 @@ int FloorMod(int a, int b) {
 std::vector<CellEdit> FillEdits(const MapGrid& grid, int x0, int y0, const MapGrid& pattern) {
     std::vector<CellEdit> edits;
     if (pattern.Empty() || !grid.Contains(x0, y0)) return edits;
-    const uint8_t target = CellByte(grid, x0, y0);
-    const int columns = grid.Columns();
-    // Every cell is queued at most once: marked when it is queued.
-    std::vector<uint8_t> seen(size_t(columns) * grid.Rows(), 0);
+    const int columns = grid.Columns(), rows = grid.Rows();
+    // Each cell's map byte, and whether it is queued already (marked when queued).
+    std::vector<uint8_t> bytes(size_t(columns) * rows), seen(bytes.size(), 0);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < columns; ++x) bytes[size_t(y) * columns + x] = CellByte(grid, x, y);
+    const uint8_t target = bytes[size_t(y0) * columns + x0];
     std::vector<int> queue;
-    queue.reserve(seen.size());
-    edits.reserve(seen.size());
+    queue.reserve(bytes.size());
+    edits.reserve(bytes.size());
     queue.push_back(y0 * columns + x0);
     seen[size_t(queue.back())] = 1;
     for (size_t next = 0; next < queue.size(); ++next) {
@@ -35,7 +37,7 @@ std::vector<CellEdit> FillEdits(const MapGrid& grid, int x0, int y0, const MapGr
         for (const auto& [nx, ny] : around) {
             if (!grid.Contains(nx, ny)) continue;
             const size_t at = size_t(ny) * columns + nx;
-            if (seen[at] || CellByte(grid, nx, ny) != target) continue;
+            if (seen[at] || bytes[at] != target) continue;
             seen[at] = 1;
             queue.push_back(int(at));
         }

@@ -224,9 +224,9 @@ void frmMapView::MapChanged() {
         // Row by row: only the cells whose pixels differ are taken in and redrawn.
         const size_t cellBytes = 8 * 3;
         const int columns = Columns();
-        std::vector<uint8_t> added(static_cast<size_t>(columns));  // in this row of cells
+        std::vector<uint8_t> changed(size_t(columns) * Rows());
+        int count = 0, left = columns, top = Rows(), right = -1, bottom = -1;
         for (int y = 0; y < m_seen.height(); ++y) {
-            if (y % 8 == 0) std::fill(added.begin(), added.end(), 0);
             const uchar* now = surface.constScanLine(y);
             uchar* seen = m_seen.scanLine(y);
             if (std::memcmp(now, seen, size_t(m_seen.width()) * 3) == 0) continue;
@@ -234,9 +234,20 @@ void frmMapView::MapChanged() {
                 const size_t at = cx * cellBytes;
                 if (SameCellRow(now + at, seen + at)) continue;
                 std::memcpy(seen + at, now + at, cellBytes);
-                if (!added[size_t(cx)]) repaint(Cells(cx, y / 8));
-                added[size_t(cx)] = 1;
+                uint8_t& cell = changed[size_t(y / 8) * columns + cx];
+                if (cell) continue;
+                cell = 1;
+                ++count;
+                left = std::min(left, cx), right = std::max(right, cx);
+                top = std::min(top, y / 8), bottom = std::max(bottom, y / 8);
             }
+        }
+        if (count > int(kMaxRepaintParts)) {
+            repaint(Cells(left, top, right - left + 1, bottom - top + 1));
+        } else if (count > 0) {
+            for (int cy = top; cy <= bottom; ++cy)
+                for (int cx = left; cx <= right; ++cx)
+                    if (changed[size_t(cy) * columns + cx]) repaint(Cells(cx, cy));
         }
     }
 
@@ -438,8 +449,8 @@ void frmMapView::ApplyAreaTool(bool fill, int x, int y) {
         MapCellPainter painter = m_program.CellPainter();
         for (const CellEdit& edit : edits) painter.Draw(edit.x, edit.y, edit.column, edit.row);
     }
-    m_program.SetMapModified();
-    m_program.Form().pbxMap_Paint();  // both windows show it
+    m_program.Form().pbxMap_Paint();
+    m_program.SetMapModified();  // the view repaints when told
     m_program.EndStroke();
 }
 
