@@ -128,15 +128,15 @@ frmMapView::frmMapView(modMain& program) : m_program(program) {
     m_scroll->setFrameShape(QFrame::NoFrame);  // the map starts at the client area's top left
     m_scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_scroll->setWidget(m_canvas);
-    auto* bar = m_bar = new QStatusBar;
+    m_bar = new QStatusBar;
     m_status = new QLabel;
     m_status->setObjectName("lblStatus");
-    bar->addWidget(m_status, 1);
+    m_bar->addWidget(m_status, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_scroll, 1);
-    layout->addWidget(bar);
+    layout->addWidget(m_bar);
 
     // The main window's keys (undo, redo, ...) work here too.
     m_program.Form().BindKeys(*this);
@@ -369,7 +369,7 @@ void frmMapView::Paint(QPainter& painter, const QRect& area) {
         const QPoint offset(int(toDevice.dx()), int(toDevice.dy()));
         const QRegion clip = engine->systemClip().isEmpty() ? QRegion(map.translated(offset)) : engine->systemClip();
         for (const QRect& part : clip) {
-            const QRect r = part.translated(-offset) & map;
+            const QRect r = (part & image->rect()).translated(-offset) & map;
             if (r.isEmpty()) continue;
             const QPoint at = r.topLeft() + offset;
             DrawZoomed(image->scanLine(at.y()) + at.x() * 4, image->bytesPerLine(), r);
