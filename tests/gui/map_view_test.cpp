@@ -79,6 +79,19 @@ TEST_F(MapView, AreaToolsAreStepsOfTheOneHistory) {
     ExpectViewMatchesMain();
 }
 
+// With C on, a stamp gets a frame in the view; a save takes every frame away.
+TEST_F(MapView, UnsavedCellsAreFramedUntilSaved) {
+    Start(romPath);
+    frmMapView& view = Open();
+    view.Toggle(frmMapView::Unsaved);
+    PickTile(1, 1);
+    ClickView(view, 6, 2);
+    const QImage main = MapScreen();
+    EXPECT_NE(ViewScreen(), main.scaled(main.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    ASSERT_TRUE(program->SaveMap());
+    ExpectViewMatchesMain();
+}
+
 // Zoom and overlays set by their keys come back in the next run.
 TEST_F(MapView, KeepsZoomAndOverlaysForTheNextRun) {
     Start(romPath);
