@@ -472,7 +472,8 @@ void frmMapView::PointerLeft() { PointerAt(QPoint(-1, -1)); }
 
 void frmMapView::PointerAt(QPoint p) {
     if (p == m_pointer) return;
-    const bool sameCell = Hovering() && p.x() >= 0 && p / 8 == m_pointer / 8;
+    const bool sameCell =
+        Hovering() && p.x() >= 0 && p.x() / 8 == m_pointer.x() / 8 && p.y() / 8 == m_pointer.y() / 8;
     m_pointer = p;
     if (!Hovering()) {
         if (m_overlays[Lens] && m_lensByte >= 0) m_canvas->update();
