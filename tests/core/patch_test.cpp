@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Patches made and applied, and the tool's commands for sharing a hack.
+#include "../../fuzz/PatchChecks.h"
 #include "Patch.h"
 #include "support/Command.h"
 #include "support/TestFiles.h"
@@ -198,5 +199,15 @@ TEST(Patch, ToolComparesPatchesAndCountsTiles) {
         if (line.rfind("range", 0) == 0) continue;
         const size_t counted = line.find('\t', line.find('\t', line.find('\t') + 1) + 1);
         EXPECT_EQ(line.find_first_not_of("\t0", counted), std::string::npos) << line;
+    }
+}
+
+// The patch fuzz target's checks on every input it has failed on.
+TEST(Patch, EveryInputTheFuzzerFailedOn) {
+    const std::filesystem::path folder = QUILL2_FUZZ_REGRESSIONS "/patch";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "none kept";
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        EXPECT_EQ(fuzz::CheckPatchInput(test::ReadFile(entry.path().string())), "");
     }
 }
