@@ -5,7 +5,9 @@
 
 #include "BenchSupport.h"
 #include "app/Backup.h"
+#include "app/RomHeader.h"
 
+#include "ExportNames.h"
 #include "TiledMap.h"
 #include "TilePng.h"
 #include "map/MapGrid.h"
@@ -129,7 +131,7 @@ const std::string& TmxFile() {
         MapGrid grid;
         DecodeMap(DemoRom(), entry.MapOffset, entry.IsSubMap, grid);
         const QByteArray tmx = tiled::WriteMap(tiled::Format::Tmx, grid, {kMainMap, "Overworld [1/4]", entry.MapOffset,
-                                                                          tiled::RomTitle(DemoRom())},
+                                                                          RomTitle(DemoRom())},
                                                tiled::TilesetImageName(entry));
         const std::string file = WorkFolder() + "/map.tmx";
         QFile out(QString::fromStdString(file));

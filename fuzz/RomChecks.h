@@ -25,6 +25,7 @@
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
 #include "tiles/Tileset.h"
+#include "support/TileReference.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -88,7 +89,7 @@ inline std::string CheckTileset(std::span<const uint8_t> rom, const MapEntry& e,
             COLORREF want = RGB(0, 0, 0);
             if (decoded) {
                 const uint8_t lo = rom[size_t(i)], hi = rom[size_t(i + 1)];
-                want = kShades[((lo >> b) & 1) | (((hi >> b) & 1) << 1)];
+                want = kShades[test::RowColour(lo, hi, 7 - b)];
             }
             if (p[0] != GetRValue(want) || p[1] != GetGValue(want) || p[2] != GetBValue(want))
                 return "tileset pixel (" + std::to_string(tx + 7 - b) + ", " + std::to_string(ty) + ")";

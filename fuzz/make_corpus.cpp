@@ -13,11 +13,13 @@
 // and with the tileset in a file of its own, and their tileset pictures as
 // PNG files; each behind the key byte of its reader (see ImportChecks.h).
 #include "Compress.h"
+#include "ExportNames.h"
 #include "PatchChecks.h"
 #include "TiledMap.h"
 #include "demo_rom.h"
 
 #include "app/Catalogue.h"
+#include "app/RomHeader.h"
 
 #include "platform/DIBSection.h"
 #include "tiles/Tileset.h"
@@ -84,7 +86,7 @@ void WriteImportSeeds(const fs::path& folder) {
         q2::MapGrid grid;
         q2::DecodeMap(demo, entry.MapOffset, entry.IsSubMap, grid);
         const q2::tiled::Origin origin{index, catalogue.names.at(size_t(index)), entry.MapOffset,
-                                       q2::tiled::RomTitle(demo)};
+                                       q2::RomTitle(demo)};
         const std::string image = q2::tiled::TilesetImageName(entry);
         const std::string stem = "map" + std::to_string(index);
         const std::string tmxKey(1, entry.IsSubMap ? 'T' : 't'), jsonKey(1, entry.IsSubMap ? 'J' : 'j');

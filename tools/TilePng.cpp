@@ -3,16 +3,14 @@
 
 #include "PngCheck.h"
 
+#include "platform/File.h"
 #include "tiles/Tileset.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace q2::tilepng {
 
@@ -32,27 +30,14 @@ std::string At(int x, int y) { return "pixel (" + std::to_string(x) + ", " + std
 // is the process's: a message another thread writes in that moment is lost.)
 class QuietMessages {
 public:
-    QuietMessages() : m_previous(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
-        std::fflush(stderr);
-        m_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && nowhere >= 0) ::dup2(nowhere, STDERR_FILENO);
-        if (nowhere >= 0) ::close(nowhere);
-    }
-    ~QuietMessages() {
-        if (m_saved >= 0) {
-            std::fflush(stderr);
-            ::dup2(m_saved, STDERR_FILENO);
-            ::close(m_saved);
-        }
-        qInstallMessageHandler(m_previous);
-    }
+    QuietMessages() : m_previous(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {}
+    ~QuietMessages() { qInstallMessageHandler(m_previous); }
     QuietMessages(const QuietMessages&) = delete;
     QuietMessages& operator=(const QuietMessages&) = delete;
 
 private:
     QtMessageHandler m_previous;
-    int m_saved = -1;
+    QuietStandardError m_standardError;
 };
 
 } // namespace
@@ -125,14 +110,15 @@ Result ReadTilePng(const QByteArray& bytes, const std::string& name) {
 }
 
 Result ReadTilePngFile(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return Refuse(path, "cannot be read (" + file.errorString().toStdString() + ")");
-    const QByteArray bytes = file.read(kMaxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return Refuse(path, "cannot be read (" + file.errorString().toStdString() + ")");
+    const ReadResult file = ReadWholeFile(path, kMaxFileBytes);
+    switch (file.status) {
+    case ReadStatus::Ok: break;
+    case ReadStatus::TooLarge: return Refuse(path, "over 8 MiB, far too large for a tile image");
+    default: return Refuse(path, "cannot be read (" + file.error.reason + ")");
+    }
     const QuietMessages quiet;
-    return ReadTilePng(bytes, path);
+    return ReadTilePng(QByteArray(reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size())),
+                       path);
 }
 
 } // namespace q2::tilepng

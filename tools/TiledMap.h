@@ -10,7 +10,6 @@
 // tileset of 256 tiles of 8 x 8 pixels in 16 columns, first gid 1, whose
 // image is the map's 128 x 128 tileset surface.
 
-#include "app/Catalogue.h"
 #include "map/MapGrid.h"
 
 #include <QByteArray>
@@ -18,7 +17,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 
 namespace q2::tiled {
@@ -35,18 +33,6 @@ struct Origin {
     int32_t mapOffset = 0;
     std::string romTitle;
 };
-
-// The cartridge title: the printable characters from offset 0x134 on, up to
-// 16, ending at the first that is not.
-std::string RomTitle(std::span<const uint8_t> rom);
-
-// File name of a tileset image, the same for every entry with this tile range.
-std::string TilesetImageName(const MapEntry& entry);
-
-// A file name (without extension) for catalogue entry index, made from its
-// display name with letters, digits and '-' only, after the index: safe on
-// every file system and unique within the catalogue.
-std::string MapFileStem(int index, const std::string& displayName);
 
 // The map file's bytes: one finite orthogonal map of the grid's size, one
 // tile layer (CSV in a .tmx, an array in JSON), one tileset whose image is

@@ -5,12 +5,15 @@
 #include "app/Backup.h"
 #include "app/Catalogue.h"
 #include "app/Rom.h"
+#include "app/RomHeader.h"
 #include "demo_rom.h"
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
 #include "Patch.h"
 #include "RomCompare.h"
+#include "platform/File.h"
 #include "tiles/Tileset.h"
+#include "ExportNames.h"
 #include "TiledMap.h"
 #include "TilePng.h"
 
@@ -19,17 +22,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -178,8 +180,10 @@ void BackUp(const std::string& path, bool noBackup) {
                       "); --no-backup writes without one"};
 }
 
-// Every write into a ROM file goes through here: a backup first, then the
-// whole image over the start of the file, read back and compared.
+// Every edit of a ROM file is written through here: a backup first, then the
+// whole image over the start of the file, read back and compared. (demo-rom,
+// which replaces a file whole, backs it up the same way and then puts a new
+// file in its place, read back before it is renamed over the old one.)
 void WriteRom(const std::string& path, const q2::RomImage& image, bool noBackup) {
     BackUp(path, noBackup);
     std::string error;
@@ -197,12 +201,30 @@ int List(const Arguments& args) {
     return 0;
 }
 
+// A whole file written under a private name, read back and then put in
+// place, so that a failed write leaves no half-written file.
+void WriteNew(const std::string& path, std::span<const uint8_t> bytes) {
+    q2::FileError error;
+    if (!q2::WriteNewFile(path, bytes, error)) throw Failure{error.Text()};
+}
+
+void SaveFile(const std::string& path, const QByteArray& bytes) {
+    WriteNew(path, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
+}
+
+QByteArray PngBytes(const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) throw Failure{"cannot encode the picture as PNG"};
+    return png;
+}
+
 void SavePng(const QImage& image, int scale, const std::string& out) {
     QImage picture = scale == 1 ? image
                                 : image.scaled(image.width() * scale, image.height() * scale,
                                                Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    if (!picture.save(QString::fromStdString(out), "PNG"))
-        throw Failure{"cannot write " + out};
+    SaveFile(out, PngBytes(picture));
 }
 
 // The map as the editor shows it; the entry must fit rom.
@@ -245,19 +267,8 @@ int DemoRom(const Arguments& args) {
     const std::string& path = args.positional[0];
     const q2::RomImage rom = q2::MakeDemoRom();
     BackUp(path, args.Has("no-backup"));  // a ROM already there is replaced whole
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(rom.data()), std::streamsize(rom.size()));
-    out.close();
-    if (!out) throw Failure{"cannot write " + path};
+    WriteNew(path, rom);
     return 0;
-}
-
-// A whole file written under a temporary name and then put in place, so
-// that a failed write leaves no half-written file.
-void SaveFile(const std::string& path, const QByteArray& bytes) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Failure{"cannot write " + path + ": " + file.errorString().toStdString()};
 }
 
 // Map index of rom as a Tiled map at out, its tileset image beside it unless
@@ -272,15 +283,11 @@ void ExportMap(const q2::RomImage& rom, const q2::MapCatalogue& catalogue, int i
     if (images.insert(imagePath).second) {
         q2::cDIBSection tileset;
         q2::BuildTileset(tileset, rom, entry.TilesetFirst, entry.TilesetLast);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        tileset.Image().save(&buffer, "PNG");
-        SaveFile(imagePath, png);
+        SaveFile(imagePath, PngBytes(tileset.Image()));
     }
     q2::MapGrid grid;
     q2::DecodeMap(rom, entry.MapOffset, entry.IsSubMap, grid);
-    const q2::tiled::Origin origin{index, catalogue.names[size_t(index)], entry.MapOffset, q2::tiled::RomTitle(rom)};
+    const q2::tiled::Origin origin{index, catalogue.names[size_t(index)], entry.MapOffset, q2::RomTitle(rom)};
     SaveFile(out, q2::tiled::WriteMap(format, grid, origin, imageName));
 }
 
@@ -337,9 +344,9 @@ int Import(const Arguments& args) {
                   << (known ? MapLabel(catalogue, *map.index) : "map " + std::to_string(*map.index))
                   << ", not from " << label << "\n";
     }
-    if (map.romTitle && *map.romTitle != q2::tiled::RomTitle(rom))
+    if (map.romTitle && *map.romTitle != q2::RomTitle(rom))
         std::cerr << "quill2-maptool: warning: " << in << " was exported from a ROM titled '" << *map.romTitle
-                  << "', " << romPath << " is titled '" << q2::tiled::RomTitle(rom) << "'\n";
+                  << "', " << romPath << " is titled '" << q2::RomTitle(rom) << "'\n";
 
     const q2::RomImage before = rom;
     q2::EncodeMap(map.grid, entry.MapOffset, rom);
@@ -404,11 +411,6 @@ int ImportTiles(const Arguments& args) {
         std::cout << line << "\n";
     }
     return 0;
-}
-
-// A new file holding bytes, written privately and renamed into place.
-void WriteNew(const std::string& path, const std::vector<uint8_t>& bytes) {
-    SaveFile(path, QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
 std::string Plural(int64_t count, const char* one, const char* many) {
@@ -499,8 +501,9 @@ int MakePatch(const Arguments& args) {
 int ApplyPatch(const Arguments& args) {
     ExpectCount(args, 3);
     const std::string &patchPath = args.positional[0], &romPath = args.positional[1], &out = args.positional[2];
-    const q2::RomReadResult patch = q2::ReadRomFile(patchPath);
-    if (!patch.ok()) throw Failure{patch.message};
+    // A patch holds at most a whole cartridge and its few headers.
+    const q2::ReadResult patch = q2::ReadWholeFile(patchPath, 2 * q2::patch::kMaxResultBytes);
+    if (!patch.ok()) throw Failure{patch.error.Text()};
     const q2::RomImage rom = ReadRom(romPath);
     const q2::patch::Applied result = q2::patch::Apply(patch.bytes, rom, {patchPath, romPath});
     if (!result.ok()) throw Failure{result.error};

@@ -2,18 +2,15 @@
 #include "app/Backup.h"
 
 #include "app/Rom.h"
+#include "platform/File.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -26,31 +23,9 @@ constexpr char kSubfolder[] = "/quill2-mapeditor/backups";
 constexpr char kSuffix[] = ".bak";
 constexpr size_t kStampLength = 16;  // 20260105T143000Z
 
-std::string Reason() { return std::strerror(errno); }
-
 bool IsAbsolute(const char* path) { return path && path[0] == '/'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Closes the descriptor it holds when it goes.
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-// Makes folder and every missing folder above it, mode 0700.
-bool MakeFolders(const std::string& folder, std::string& error) {
-    for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
-        const std::string part = folder.substr(0, end);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            error = "Cannot make the backup folder " + folder + ": " + Reason();
-            return false;
-        }
-        if (end == std::string::npos) return true;
-    }
-}
 
 // Where a backup of name stands among the others: its time stamp, then its
 // number within that second. Nothing for files that are not backups of name.
@@ -73,23 +48,15 @@ std::optional<std::pair<std::string, long>> BackupKey(const std::string& entry, 
     return std::make_pair(stamp, std::stol(number.substr(1)));
 }
 
-// Removes the oldest backups of name in the folder beyond kBackupsKept, never made.
-void Prune(int folder, const std::string& name, const std::string& made) {
-    const int listing = ::dup(folder);
-    DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
-    if (!dir) {
-        if (listing >= 0) ::close(listing);
-        return;
-    }
+// Removes the oldest backups of name in folder beyond kBackupsKept, never made.
+void Prune(const std::string& folder, const std::string& name, const std::string& made) {
     std::vector<std::pair<std::pair<std::string, long>, std::string>> backups;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string file = entry->d_name;
+    for (const std::string& file : ListFolder(folder)) {
         if (file == made) continue;
         if (auto key = BackupKey(file, name)) backups.emplace_back(std::move(*key), file);
     }
-    ::closedir(dir);
     std::sort(backups.begin(), backups.end(), std::greater<>());  // newest first
-    for (size_t i = kBackupsKept - 1; i < backups.size(); ++i) ::unlinkat(folder, backups[i].second.c_str(), 0);
+    for (size_t i = kBackupsKept - 1; i < backups.size(); ++i) RemoveFile(folder + "/" + backups[i].second);
 }
 
 } // namespace
@@ -117,62 +84,30 @@ BackupResult BackupRomFile(const std::string& romPath) {
         result.error = source.message;
         return result;
     }
-    if (!MakeFolders(folder, result.error)) return result;
-    Descriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd < 0) {
-        result.error = "Cannot open the backup folder " + folder + ": " + Reason();
-        return result;
-    }
-
-    // Written under a hidden name first and given its own name only once it
-    // is complete and on the disk, so that no backup is ever cut short.
-    const std::string name = std::filesystem::path(romPath).filename().string();
-    std::string temp = folder + "/." + name + ".XXXXXX";
-    Descriptor file{::mkostemp(temp.data(), O_CLOEXEC)};  // mode 0600
-    if (file.fd < 0) {
-        result.error = "Cannot write a backup in " + folder + ": " + Reason();
-        return result;
-    }
-    const std::string tempName = temp.substr(folder.size() + 1);
-    auto fail = [&](const std::string& what) {
-        result.error = what + ": " + Reason();
-        ::unlinkat(dir.fd, tempName.c_str(), 0);
-        return result;
-    };
-    for (size_t done = 0; done < source.bytes.size();) {
-        const ssize_t n = ::write(file.fd, source.bytes.data() + done, source.bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return fail("Cannot write a backup in " + folder);
-        }
-        done += size_t(n);
-    }
-    if (::fsync(file.fd) != 0 || ::close(std::exchange(file.fd, -1)) != 0)
-        return fail("Cannot write a backup in " + folder);
-
     char stamp[kStampLength + 1];
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     ::gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    // A link never replaces a file: a name already taken (a backup made in
-    // the same second) moves on to the next number.
-    std::string made;
-    for (int number = 0;; ++number) {
-        made = name + "." + stamp + (number ? "-" + std::to_string(number) : std::string()) + kSuffix;
-        if (::linkat(dir.fd, tempName.c_str(), dir.fd, made.c_str(), 0) == 0) break;
-        if (errno != EEXIST || number == 999999) return fail("Cannot name the backup " + folder + "/" + made);
-    }
-    ::unlinkat(dir.fd, tempName.c_str(), 0);
-    Prune(dir.fd, name, made);
-    if (::fsync(dir.fd) != 0 && errno != EINVAL) {
-        result.error = "Cannot write a backup in " + folder + ": " + Reason();
-        ::unlinkat(dir.fd, made.c_str(), 0);
+    // Further copies made within the same second take the next number.
+    const std::string name = std::filesystem::path(romPath).filename().string();
+    auto names = [&](int number) {
+        return name + "." + stamp + (number ? "-" + std::to_string(number) : std::string()) + kSuffix;
+    };
+    FileError error;
+    const std::optional<std::string> made = KeepCopy(folder, source.bytes, names, error);
+    if (!made) {
+        // The step that failed, in the words of a backup: "Cannot make the backup folder ...".
+        for (const auto& [copy, backup] : {std::pair{"the folder", "the backup folder"}, {"a copy", "a backup"},
+                                           {"the copy", "the backup"}})
+            if (const size_t at = error.action.find(copy); at != std::string::npos)
+                error.action.replace(at, std::strlen(copy), backup);
+        result.error = error.Text();
         return result;
     }
+    Prune(folder, name, *made);
     result.ok = true;
-    result.path = folder + "/" + made;
+    result.path = folder + "/" + *made;
     return result;
 }
 

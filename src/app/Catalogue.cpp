@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "Catalogue.h"
 
-#include "app/Rom.h"
+#include "core/RomLayout.h"
 #include "map/MapGrid.h"
+#include "platform/File.h"
 #include "tiles/Tileset.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <unistd.h>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace q2 {
 
@@ -68,65 +67,26 @@ MapCatalogue ParseMapCatalogue(std::string_view text) {
     return catalogue;
 }
 
-namespace {
-
-std::string Reason(const char* what, const std::string& path) {
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-} // namespace
-
 CatalogueResult LoadMapCatalogue() {
     CatalogueResult result;
     // The folder TMPDIR names, as it is: an unusable one is reported, not
     // silently replaced by another.
     const char* tmpdir = std::getenv("TMPDIR");
-    const std::filesystem::path folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
-    std::string path = (folder / "quill2-mapnames-XXXXXX").string();
+    const std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
 
-    // A fresh file of our own (created exclusively, readable by us alone),
-    // read back through the same descriptor: nothing anyone else planted or
-    // swapped in under another name can be read.
-    int fd = mkstemp(path.data());
-    if (fd < 0) {
-        result.error = Reason("Cannot create the map catalogue file in", folder.string());
-        return result;
-    }
-    auto fail = [&](const char* what) {
-        result.error = Reason(what, path);
-        ::close(fd);
-        ::unlink(path.c_str());
-        return result;
-    };
-
+    // A fresh file of our own, read back through the same descriptor: nothing
+    // anyone else planted or swapped in under another name can be read.
     const std::string_view text = MAP_NAMES();
-    for (size_t done = 0; done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return fail("Cannot write the map catalogue file");
-        }
-        done += size_t(n);
+    FileError error;
+    const std::optional<std::vector<uint8_t>> back = ReadBackThroughPrivateFile(
+        folder, "quill2-mapnames-", std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), error);
+    if (!back) {
+        result.error = "The map catalogue cannot be loaded: " + error.Text();
+        return result;
     }
-    if (::lseek(fd, 0, SEEK_SET) != 0) return fail("Cannot rewind the map catalogue file");
-
-    std::string readBack;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail("Cannot read the map catalogue file");
-        if (n == 0) break;
-        readBack.append(buffer, size_t(n));
-    }
-    ::close(fd);
-    // A file that cannot be removed is private to us and harms nothing; the
-    // catalogue itself is complete, so start-up goes on.
-    ::unlink(path.c_str());
+    const std::string_view readBack(reinterpret_cast<const char*>(back->data()), back->size());
     if (readBack != text) {
-        errno = EIO;
-        result.error = Reason("The map catalogue file read back differs from what was written:", path);
+        result.error = "The map catalogue file read back differs from what was written (in " + folder + ")";
         return result;
     }
     result.catalogue = ParseMapCatalogue(readBack);

@@ -2,14 +2,14 @@
 #pragma once
 // The ROM file: reading it whole, and the size and title check.
 
+#include "core/RomLayout.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace q2 {
 
-constexpr int64_t kExpectedRomSize = 524288;             // 512 KiB
-constexpr int64_t kMaxRomFileSize = 8 * 1024 * 1024;     // the largest cartridge
 constexpr int kTitleOffset = 308;                         // 0x134
 constexpr char kExpectedTitle[] = "QUILLMOOR2";           // 10 characters
 
@@ -46,8 +46,5 @@ bool WriteRomFile(const std::string& path, const RomImage& image, std::string& e
 // True when the file at path holds exactly bytes, no more and no fewer;
 // false when it differs or cannot be read. Reads it a piece at a time.
 bool RomFileHolds(const std::string& path, const RomImage& bytes);
-
-// True when the byte range [offset, offset + length) lies inside an image of romSize bytes.
-bool RangeInside(int64_t offset, int64_t length, size_t romSize);
 
 } // namespace q2

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "app/TestPlay.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <cstdlib>
 
@@ -107,6 +112,74 @@ std::vector<std::string> CommandForFile(std::vector<std::string> words, const st
         }
     if (!used) words.push_back(file);
     return words;
+}
+
+TestPlayer::TestPlayer() = default;
+TestPlayer::~TestPlayer() = default;
+
+std::string TestPlayer::Folder() const { return m_folder ? m_folder->path().toStdString() : ""; }
+
+EmulatorCommand TestPlayer::Command() const {
+    EmulatorCommand emulator = FindEmulatorCommand(folders);
+    if (emulator.command.empty() && !m_typed.empty()) emulator = {m_typed, "the command entered in this run"};
+    return emulator;
+}
+
+bool TestPlayer::Remember(const std::string& typed, EmulatorCommand& command) {
+    command = {typed, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()};
+    if (RememberEmulatorCommand(typed)) return true;
+    m_typed = typed;
+    return false;
+}
+
+bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, std::string& path,
+                           std::string& error) {
+    if (!m_folder || !QFileInfo(m_folder->path()).isDir()) {
+        m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/quill2-mapeditor-XXXXXX");
+        if (!m_folder->isValid()) {
+            error = "No private folder could be made in " + QDir::tempPath().toStdString() + ": " +
+                    m_folder->errorString().toStdString();
+            m_folder.reset();
+            return false;
+        }
+    }
+    // A new file each time: the emulator may still hold the last one open.
+    const QString name = QFileInfo(QString::fromStdString(romPath)).completeBaseName();
+    QTemporaryFile copy(m_folder->path() + '/' + (name.isEmpty() ? QString("rom") : name) + "-XXXXXX.gb");
+    copy.setAutoRemove(false);  // the folder goes when the editor ends
+    if (!copy.open()) {
+        error = copy.errorString().toStdString();
+        return false;
+    }
+    path = copy.fileName().toStdString();
+    if (copy.write(reinterpret_cast<const char*>(image.data()), qint64(image.size())) != qint64(image.size()) ||
+        !copy.flush()) {
+        error = path + ": " + copy.errorString().toStdString();
+        copy.remove();
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> TestPlayer::Play(const EmulatorCommand& emulator, RomImage rom, const MapGrid& grid,
+                                            int32_t mapOffset, const std::string& romPath) {
+    const std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command);
+    if (!words) return msg::TestPlayBadCommand(emulator.command, emulator.source);
+    // The image as a save would make it, without touching the file.
+    if (!EncodeMap(grid, mapOffset, rom)) return msg::TestPlayNoCopy("the map lies outside the ROM image");
+    std::string file, error;
+    if (!WriteCopy(rom, romPath, file, error)) return msg::TestPlayNoCopy(error);
+
+    const std::vector<std::string> command = CommandForFile(*words, file);
+    QProcess process;
+    process.setProgram(QString::fromStdString(command.front()));
+    QStringList arguments;
+    for (size_t i = 1; i < command.size(); ++i) arguments << QString::fromStdString(command[i]);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!process.startDetached())
+        return msg::TestPlayNotStarted(emulator.command, process.errorString().toStdString(), emulator.source);
+    return std::nullopt;
 }
 
 } // namespace q2

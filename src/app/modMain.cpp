@@ -8,15 +8,6 @@
 #include "tiles/Tileset.h"
 #include "ui/frmMain.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
-#include <QUndoCommand>
-
 #include <filesystem>
 
 namespace q2 {
@@ -29,46 +20,11 @@ bool AskYes(const std::string& text) {
     return Toolkit().MessageBox(text, MsgButtons::YesNo, MsgIcon::Exclamation) == MsgResult::Yes;
 }
 
-// One step of the map's history: the cells one stroke changed, with their
-// tiles before and after. Pushed after the stroke has drawn them.
-class MapStep : public QUndoCommand {
-public:
-    struct Cell {
-        uint8_t x, y;
-        uint8_t before[2], after[2];  // tileset column and row
-    };
-    MapStep(modMain& program, std::vector<Cell> cells) : m_program(program), m_cells(std::move(cells)) {}
-
-    void undo() override { Put(0); }
-    void redo() override {
-        if (m_drawn) {  // pushed: the stroke has drawn it already
-            m_drawn = false;
-            return;
-        }
-        Put(1);
-    }
-
-private:
-    void Put(int side) {
-        for (const Cell& cell : m_cells) {
-            const uint8_t* tile = side == 0 ? cell.before : cell.after;
-            m_program.DrawMapCell(cell.x, cell.y, tile[0], tile[1]);
-        }
-        m_program.Form().pbxMap_Paint();
-    }
-
-    modMain& m_program;
-    std::vector<MapStep::Cell> m_cells;
-    bool m_drawn = true;
-};
-
 } // namespace
 
-modMain::modMain() {
-    History.setUndoLimit(kHistoryLimit);
-    m_reloadTimer.setSingleShot(true);
-    m_reloadTimer.setInterval(kReloadDelayMs);
-    QObject::connect(&m_reloadTimer, &QTimer::timeout, [this] { CheckRomFile(); });
+modMain::modMain()
+    : m_watch({RomOnDisk, [this] { return MapModified; }, [this](RomImage bytes) { AdoptRomFile(std::move(bytes)); }}) {
+    History.Steps.Add([this](const StepEvent& step) { StepTaken(step); });
 }
 
 modMain::~modMain() = default;
@@ -121,7 +77,7 @@ bool modMain::OpenRom(std::string fileName) {
         return false;
     }
     RomReadOnly = readOnly;
-    WatchRomFile();
+    m_watch.Start(RomPath);
     m_form->setWindowTitle(
         QString::fromStdString(msg::kCaptionPrefix + fileTitle + (readOnly ? msg::kReadOnlyCaptionSuffix : "")));
     m_form->show();
@@ -169,8 +125,7 @@ bool modMain::LoadMap(int16_t index, bool askFirst) {
     if (index < 0 || size_t(index) >= Catalogue.entries.size()) return false;
     const MapEntry& entry = Catalogue.entries[size_t(index)];
     if (!MapEntryFits(entry, Rom.size())) {
-        Tell(msg::MapOutsideFile(Catalogue.names[size_t(index)], std::filesystem::path(RomPath).filename().string(),
-                                 Rom.size()));
+        Tell(OutsideMessage(index, Rom.size()));
         return false;
     }
     if (askFirst && !ConfirmUnsavedMap()) return false;
@@ -181,12 +136,13 @@ bool modMain::LoadMap(int16_t index, bool askFirst) {
     DrawMap();
     m_form->cboMap->setCurrentIndex(index);
     Selection.Reset();
-    History.clear();
+    History.Clear();
     MapModified = false;
     m_form->lblSelection->setText("Selection: none");
     m_form->fraMap->setTitle("Map");
     m_form->pbxMap->Refresh();
     m_form->pbxTileset->Refresh();
+    MapChanged.Tell();
     return true;
 }
 
@@ -194,7 +150,7 @@ bool modMain::SaveMap() {
     MapModified = false;
     m_form->fraMap->setTitle("Map");
     auto notSaved = [this] {
-        History.resetClean();  // no step is known to be what the file holds now
+        History.ResetClean();  // no step is known to be what the file holds now
         SetMapModified();
         return false;
     };
@@ -227,7 +183,7 @@ bool modMain::SaveMap() {
         if (exists && !BackUpBeforeFirstWrite()) return notSaved();
         if (WriteRomFile(RomPath, Rom, error)) {
             RomOnDisk = Rom;
-            History.setClean();
+            History.SetClean();
             return true;
         }
         // Part of the image may have reached the file: that part is the
@@ -264,62 +220,43 @@ void modMain::DrawMapCell(int16_t x, int16_t y, int16_t column, int16_t row) {
 }
 
 void modMain::SetMapModified() {
-    if (m_stroke) m_stroke->placed = true;
+    History.Placed();
     MapModified = true;
     if (m_form->fraMap->title() != "Map (modified)") m_form->fraMap->setTitle("Map (modified)");
+    MapChanged.Tell();
 }
 
 void modMain::SyncModified() {
-    if (!History.isClean()) {
-        SetMapModified();
-        return;
-    }
-    MapModified = false;
-    if (m_form->fraMap->title() != "Map") m_form->fraMap->setTitle("Map");
+    MapModified = !History.IsClean();
+    const QString title = MapModified ? "Map (modified)" : "Map";
+    if (m_form->fraMap->title() != title) m_form->fraMap->setTitle(title);
 }
 
 // ---- History ----
 
 void modMain::BeginStroke() {
-    EndStroke();  // a release that never came
-    m_stroke = Stroke{Grid, false};
+    History.BeginStroke();
+    m_watch.Pause();
 }
 
 void modMain::EndStroke() {
-    if (!m_stroke) return;
-    const Stroke stroke = std::move(*m_stroke);
-    m_stroke.reset();
-    if (!stroke.placed) return;
-    // A placement that changed no cell (the same tile again, a left press
-    // during a map pick) still marks the map modified: it is a step, with no cells.
-    std::vector<MapStep::Cell> cells;
-    if (stroke.before.Columns() == Grid.Columns() && stroke.before.Rows() == Grid.Rows()) {
-        for (int y = 0; y < Grid.Rows(); ++y)
-            for (int x = 0; x < Grid.Columns(); ++x) {
-                const uint8_t was[2] = {stroke.before(x, y, 0), stroke.before(x, y, 1)};
-                const uint8_t now[2] = {Grid(x, y, 0), Grid(x, y, 1)};
-                if (was[0] != now[0] || was[1] != now[1])
-                    cells.push_back({uint8_t(x), uint8_t(y), {was[0], was[1]}, {now[0], now[1]}});
-            }
-    }
-    cells.shrink_to_fit();
-    History.push(new MapStep(*this, std::move(cells)));
-    SyncModified();
+    History.EndStroke();
+    m_watch.Resume();
 }
 
-void modMain::Undo() {
-    if (m_stroke || !History.canUndo()) return;
-    History.undo();
+void modMain::StepTaken(const StepEvent& step) {
+    if (step.kind != StepEvent::Kind::Done) {  // a stroke has drawn its own cells
+        MapCellPainter painter = CellPainter();
+        for (const CellChange& cell : step.cells) {
+            const uint8_t* tile = step.kind == StepEvent::Kind::Undone ? cell.before : cell.after;
+            painter.Draw(cell.x, cell.y, tile[0], tile[1]);
+        }
+        m_form->pbxMap_Paint();
+        MapChanged.Tell();
+    }
     SyncModified();
     // Back where the file was: what another program wrote meanwhile shows now.
-    if (!MapModified && m_watcher) m_reloadTimer.start();
-}
-
-void modMain::Redo() {
-    if (m_stroke || !History.canRedo()) return;
-    History.redo();
-    SyncModified();
-    if (!MapModified && m_watcher) m_reloadTimer.start();
+    if (step.kind != StepEvent::Kind::Done && !MapModified) m_watch.CheckSoon();
 }
 
 // ---- The ROM file, watched for writes by other programs ----
@@ -330,141 +267,39 @@ void modMain::RedrawFromRom() {
     DrawMap();
     m_form->pbxMap->Refresh();
     m_form->pbxTileset->Refresh();
+    MapChanged.Tell();
 }
 
-void modMain::WatchRomFile() {
-    if (!m_watcher) {
-        m_watcher = std::make_unique<QFileSystemWatcher>();
-        QObject::connect(m_watcher.get(), &QFileSystemWatcher::fileChanged, [this] { RomFileChanged(); });
-        QObject::connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, [this] { RomFolderChanged(); });
-    }
-    const QStringList watched = m_watcher->files() + m_watcher->directories();
-    if (!watched.isEmpty()) m_watcher->removePaths(watched);
-    m_reloadTimer.stop();
-    const QString path = QString::fromStdString(RomPath);
-    m_watcher->addPath(path);
-    m_watcher->addPath(QFileInfo(path).absolutePath());
+std::string modMain::OutsideMessage(int16_t index, size_t size) const {
+    return msg::MapOutsideFile(Catalogue.names[size_t(index)], std::filesystem::path(RomPath).filename().string(),
+                               size);
 }
 
-void modMain::RomFileChanged() {
-    // Replaced by renaming a new file over it, or deleted: the watch went
-    // with the old file; a file there now is watched again.
-    const QString path = QString::fromStdString(RomPath);
-    if (!m_watcher->files().contains(path) && QFileInfo::exists(path)) m_watcher->addPath(path);
-    m_reloadTimer.start();  // once the writer is done
-}
-
-void modMain::RomFolderChanged() {
-    const QString path = QString::fromStdString(RomPath);
-    if (m_watcher->files().contains(path) || !QFileInfo::exists(path)) return;
-    m_watcher->addPath(path);  // made anew, or renamed into place
-    m_reloadTimer.start();
-}
-
-void modMain::CheckRomFile() {
-    if (RomPath.empty() || !m_watcher) return;
-    // Not in the middle of a stroke or of a question: later.
-    if (m_stroke || QApplication::activeModalWidget()) {
-        m_reloadTimer.start();
-        return;
-    }
-    // Watched afresh before the file is read, so no later write goes unseen,
-    // whatever happened to the file the watch was on.
-    const QString path = QString::fromStdString(RomPath);
-    if (QFileInfo::exists(path)) {
-        m_watcher->removePath(path);
-        m_watcher->addPath(path);
-    }
-    // Unsaved edits are never dropped: the save asks about the changed file.
-    if (MapModified || RomFileHolds(RomPath, RomOnDisk)) return;
-    RomReadResult now = q2::ReadRomFile(RomPath);
-    if (!now.ok() && now.status != RomReadStatus::Empty) return;  // gone or unreadable: nothing to show
-    if (now.bytes == RomOnDisk) return;
+void modMain::AdoptRomFile(RomImage bytes) {
     const MapEntry& entry = Catalogue.entries[size_t(CurrentMap)];
-    if (!MapEntryFits(entry, now.bytes.size())) {
-        Tell(msg::MapOutsideFile(Catalogue.names[size_t(CurrentMap)],
-                                 std::filesystem::path(RomPath).filename().string(), now.bytes.size()));
+    if (!MapEntryFits(entry, bytes.size())) {
+        Tell(OutsideMessage(CurrentMap, bytes.size()));
         return;
     }
-    Rom = now.bytes;
-    RomOnDisk = std::move(now.bytes);
-    const MapEntry& current = Catalogue.entries[size_t(CurrentMap)];
-    DecodeMap(current.MapOffset, current.IsSubMap);
+    Rom = bytes;
+    RomOnDisk = std::move(bytes);
+    DecodeMap(entry.MapOffset, entry.IsSubMap);
     RedrawFromRom();
 }
 
 // ---- Test-play ----
 
-std::string modMain::TestPlayFolder() const { return m_playFolder ? m_playFolder->path().toStdString() : ""; }
-
-bool modMain::WriteTestPlayCopy(const RomImage& image, std::string& path, std::string& error) {
-    if (!m_playFolder || !QFileInfo(m_playFolder->path()).isDir()) {
-        m_playFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/quill2-mapeditor-XXXXXX");
-        if (!m_playFolder->isValid()) {
-            error = "No private folder could be made in " + QDir::tempPath().toStdString() + ": " +
-                    m_playFolder->errorString().toStdString();
-            m_playFolder.reset();
-            return false;
-        }
-    }
-    // A new file each time: the emulator may still hold the last one open.
-    const QString name = QFileInfo(QString::fromStdString(RomPath)).completeBaseName();
-    QTemporaryFile copy(m_playFolder->path() + '/' + (name.isEmpty() ? QString("rom") : name) + "-XXXXXX.gb");
-    copy.setAutoRemove(false);  // the folder goes when the editor ends
-    if (!copy.open()) {
-        error = copy.errorString().toStdString();
-        return false;
-    }
-    path = copy.fileName().toStdString();
-    if (copy.write(reinterpret_cast<const char*>(image.data()), qint64(image.size())) != qint64(image.size()) ||
-        !copy.flush()) {
-        error = path + ": " + copy.errorString().toStdString();
-        copy.remove();
-        return false;
-    }
-    return true;
-}
-
 void modMain::TestPlay() {
     if (RomPath.empty() || CurrentMap < 0 || size_t(CurrentMap) >= Catalogue.entries.size()) return;
-    EmulatorCommand emulator = FindEmulatorCommand(EmulatorFolders);
-    if (emulator.command.empty() && !m_typedCommand.empty())
-        emulator = {m_typedCommand, "the command entered in this run"};
+    EmulatorCommand emulator = Player.Command();
     if (emulator.command.empty()) {
         const std::optional<std::string> typed = Toolkit().InputBox(msg::kTestPlayPrompt, "");
         if (!typed || typed->find_first_not_of(" \t\n") == std::string::npos) return;
-        if (!RememberEmulatorCommand(*typed)) {
-            m_typedCommand = *typed;
-            Tell(msg::TestPlayNotStored(SettingsFilePath()));
-        }
-        emulator = {*typed, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()};
+        if (!Player.Remember(*typed, emulator)) Tell(msg::TestPlayNotStored(SettingsFilePath()));
     }
-    const std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command);
-    if (!words) {
-        Tell(msg::TestPlayBadCommand(emulator.command, emulator.source));
-        return;
-    }
-
-    // The image as a save would make it, without touching the file or the modified state.
-    RomImage image = Rom;
-    std::string file, error;
-    if (!EncodeMap(Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, image)) {
-        Tell(msg::TestPlayNoCopy("the map lies outside the ROM image"));
-        return;
-    }
-    if (!WriteTestPlayCopy(image, file, error)) {
-        Tell(msg::TestPlayNoCopy(error));
-        return;
-    }
-    const std::vector<std::string> command = CommandForFile(*words, file);
-    QProcess process;
-    process.setProgram(QString::fromStdString(command.front()));
-    QStringList arguments;
-    for (size_t i = 1; i < command.size(); ++i) arguments << QString::fromStdString(command[i]);
-    process.setArguments(arguments);
-    process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached())
-        Tell(msg::TestPlayNotStarted(emulator.command, process.errorString().toStdString(), emulator.source));
+    const std::optional<std::string> failed =
+        Player.Play(emulator, Rom, Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, RomPath);
+    if (failed) Tell(*failed);
 }
 
 } // namespace q2

@@ -1,27 +1,23 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The editor's logic: start-up, the ROM image, the current map and the
-// selection, and the procedures that load, draw and save maps. One object
-// holds all of it; Main creates the main window.
+// selection, and the procedures that load, draw and save maps; Main creates
+// the main window. It wires the map's history (EditHistory), the watch on
+// the ROM file (RomWatch) and Test-play (TestPlayer) to these and to the window.
 
 #include "app/Catalogue.h"
+#include "app/EditHistory.h"
 #include "app/Rom.h"
+#include "app/RomWatch.h"
 #include "app/TestPlay.h"
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
 #include "platform/DIBSection.h"
 #include "ui/Selection.h"
 
-#include <QTimer>
-#include <QUndoStack>
-
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
-
-class QFileSystemWatcher;
-class QTemporaryDir;
 
 namespace q2 {
 
@@ -60,31 +56,7 @@ inline std::string MapOutsideFile(const std::string& map, const std::string& fil
     return "The map \"" + map + "\" lies outside the file " + file + " (" + std::to_string(size) +
            " bytes), so it cannot be loaded.";
 }
-// Test-play: no emulator command is set and none was found.
-inline constexpr char kTestPlayPrompt[] =
-    "No emulator was found to test-play the map in.\n"
-    "Enter the command that starts one; %f stands for the ROM file.\n"
-    "For example: mgba-qt %f";
-inline std::string TestPlayBadCommand(const std::string& command, const std::string& source) {
-    return "The Test-play command has a quote that is not closed:\n" + command + "\n\nIt comes from " + source + ".";
-}
-inline std::string TestPlayNotStored(const std::string& file) {
-    return "The emulator command could not be stored in " + file + ".\nIt is used until the editor ends.";
-}
-inline std::string TestPlayNoCopy(const std::string& reason) {
-    return "The copy of the ROM for Test-play could not be written:\n" + reason;
-}
-inline std::string TestPlayNotStarted(const std::string& command, const std::string& reason,
-                                      const std::string& source) {
-    return "The emulator could not be started:\n" + command + "\n" + reason + "\n\nThe command comes from " +
-           source + ".";
-}
 } // namespace msg
-
-// Steps of the map's history kept at most; a step holds only the cells it changed.
-inline constexpr int kHistoryLimit = 1000;
-// A change to the ROM file is read this long after the last sign of it.
-inline constexpr int kReloadDelayMs = 200;
 
 class modMain {
 public:
@@ -126,23 +98,23 @@ public:
     // DrawMapCell for the cells of one stamp of a block, drawn in one burst.
     MapCellPainter CellPainter() { return MapCellPainter(Grid, TilesetSurface, MapSurface); }
 
-    // Marks the map modified and says so in the map frame's caption.
+    // Marks the map modified and says so in the map frame's caption. The
+    // window calls it after each placement: MapChanged is told.
     void SetMapModified();
 
     // A left-button press-to-release on the map: every placement between
-    // BeginStroke and EndStroke becomes one step of the history.
+    // BeginStroke and EndStroke becomes one step of the history. While it
+    // lasts, a change to the ROM file waits.
     void BeginStroke();
     void EndStroke();
     // Takes back the last step, or puts back the last one taken back. Nothing
     // while a stroke is under way.
-    void Undo();
-    void Redo();
+    void Undo() { History.Undo(); }
+    void Redo() { History.Redo(); }
 
     // The ROM image with the current map in it, written to a new private file
     // and handed to the emulator, which runs on its own.
     void TestPlay();
-    // Where the copies of the last Test-play go; empty before the first.
-    std::string TestPlayFolder() const;
 
     frmMain& Form() { return *m_form; }
 
@@ -162,9 +134,14 @@ public:
     cDIBSection TilesetSurface;
     SelectionState Selection;
     // The map's steps since it was loaded; clean where the file holds the map.
-    QUndoStack History;
-    // Where Test-play looks for a known emulator beyond PATH.
-    std::vector<std::string> EmulatorFolders{kEmulatorFolder};
+    // A journal or another view of the map listens to it.
+    EditHistory History{Grid};
+    // Test-play's private folder, and where it looks for an emulator.
+    TestPlayer Player;
+    // Told after the map's picture may have changed: a placement, a step
+    // undone or redone, a map loaded or read again from the file. The main
+    // window repaints its own canvas; another view of the map listens here.
+    Listeners<> MapChanged;
 
 private:
     bool LoadMap(int16_t index, bool askFirst);
@@ -174,33 +151,20 @@ private:
     bool BackUpBeforeFirstWrite();
     // MapModified and the caption as the history says.
     void SyncModified();
+    // A step done, undone or redone: drawn, and the modified state follows.
+    void StepTaken(const StepEvent& step);
     // Rebuilds the tiles of the current map from Rom and draws the grid with them.
     void RedrawFromRom();
-    // Watches the file at RomPath, and its folder, for writes by others.
-    void WatchRomFile();
-    void RomFileChanged();
-    void RomFolderChanged();
-    // Reads the ROM file again when it holds other bytes than the editor last
-    // read or wrote and the map has no unsaved edits.
-    void CheckRomFile();
-    bool WriteTestPlayCopy(const RomImage& image, std::string& path, std::string& error);
+    // Another program wrote bytes into the ROM file: shown when the current
+    // map lies in them, said otherwise.
+    void AdoptRomFile(RomImage bytes);
+    // The message when the current map does not lie in size bytes of the file.
+    std::string OutsideMessage(int16_t index, size_t size) const;
 
     std::unique_ptr<frmMain> m_form;
     // ROM paths backed up in this run, or saved without a backup at the user's word.
     std::set<std::string> m_backedUp;
-
-    struct Stroke {
-        MapGrid before;       // the grid at the press
-        bool placed = false;  // a placement happened
-    };
-    std::optional<Stroke> m_stroke;
-
-    std::unique_ptr<QFileSystemWatcher> m_watcher;
-    QTimer m_reloadTimer;
-    // Test-play copies, for this run only. The command typed into the box,
-    // for when it could not be stored.
-    std::unique_ptr<QTemporaryDir> m_playFolder;
-    std::string m_typedCommand;
+    RomWatch m_watch;
 };
 
 } // namespace q2

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "MapGrid.h"
 
-#include "app/Rom.h"
+#include "core/RomLayout.h"
 
 namespace q2 {
 

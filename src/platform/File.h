@@ -21,8 +21,9 @@ namespace q2 {
 struct FileError {
     std::string path;
     std::string reason;  // "No such file or directory", "the file changed while it was read", ...
-    // "path: reason"
-    std::string Text() const { return path + ": " + reason; }
+    std::string action;  // the step that failed, when it says more: "Cannot open", "Cannot read back", ...
+    // "action path: reason", or "path: reason" without an action
+    std::string Text() const { return (action.empty() ? "" : action + " ") + path + ": " + reason; }
 };
 
 enum class ReadStatus {
@@ -57,9 +58,19 @@ bool WriteInPlace(const std::string& path, std::span<const uint8_t> bytes, FileE
 // Puts a file holding exactly bytes at path: written to a private file (mode
 // 0600) in the same folder, flushed, read back and compared, given the mode of
 // the file it replaces (or 0666 less the umask for a new one), then renamed
-// over path. A failure leaves whatever was at path whole and nothing else
-// behind.
+// over path. A link at path is followed: the file it names is replaced. A
+// folder is refused. A device or a pipe (/dev/stdout, a fifo being read) gets
+// the bytes written straight into it, with no read-back; a fifo that nobody
+// reads is refused, not waited on. A failure leaves whatever file was at path
+// whole and nothing else behind.
 bool WriteNewFile(const std::string& path, std::span<const uint8_t> bytes, FileError& error);
+
+// Writes bytes to a new private file (mode 0600, made exclusively) in folder,
+// named prefix and six random characters, reads them back through the same
+// descriptor and removes the file: what came back, which the caller compares.
+// Nothing, with error set, when the file cannot be made, written or read.
+std::optional<std::vector<uint8_t>> ReadBackThroughPrivateFile(const std::string& folder, const std::string& prefix,
+                                                               std::span<const uint8_t> bytes, FileError& error);
 
 // Makes folder and every missing folder above it, mode 0700.
 bool MakeFolders(const std::string& folder, FileError& error);

@@ -5,6 +5,7 @@
 #include "app/Catalogue.h"
 #include "app/Rom.h"
 #include "map/MapGrid.h"
+#include "support/TileReference.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,7 @@ Tile TileAt(const RomImage& rom, int32_t at) {
 std::set<int> Colours(const Tile& t) {
     std::set<int> used;
     for (int y = 0; y < 8; ++y)
-        for (int bit = 0; bit < 8; ++bit)
-            used.insert(((t[2 * y] >> bit) & 1) | (((t[2 * y + 1] >> bit) & 1) << 1));
+        for (int x = 0; x < 8; ++x) used.insert(test::TileColour(t.data(), x, y));
     return used;
 }
 

@@ -3,6 +3,7 @@
 #include "map/MapGrid.h"
 #include "support/Command.h"
 #include "support/TestFiles.h"
+#include "support/TileReference.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 
 using namespace q2;
 
@@ -22,9 +24,7 @@ ToolRun Tool(const std::string& args) { return test::MapTool(args); }
 QRgb Expected(const RomImage& rom, int mapOffset, int first, int x, int y) {
     const uint8_t b = rom[size_t(mapOffset + (y / 8) * 32 + x / 8)];
     const int tile = b ^ 0x80;
-    const int at = first + tile * 16 + (y % 8) * 2;
-    const int bit = 7 - x % 8;
-    const int colour = ((rom[size_t(at)] >> bit) & 1) | (((rom[size_t(at + 1)] >> bit) & 1) << 1);
+    const int colour = test::TileColour(&rom[size_t(first + tile * 16)], x % 8, y % 8);
     const int shade[4] = {255, 176, 120, 0};
     return qRgb(shade[colour], shade[colour], shade[colour]);
 }
@@ -72,15 +72,35 @@ TEST(MapTool, RendersEveryMapPixelForPixel) {
     EXPECT_EQ(QImage(QString::fromStdString(dir.File("t.png"))).size(), QSize(2048, 2048));
 }
 
-TEST(MapTool, ReportsBadUseAndBadFiles) {
+// Wrong usage exits 2, as --help says, and a file that cannot be read or
+// written exits 1, each with one line on stderr and nothing on stdout; what
+// succeeds exits 0 and says so on stdout. The editor's own command line is
+// held to the same table: after `--` even "--help" is a ROM's name, so the
+// editor reaches for a window (and, with no display here, fails; the help
+// needs none).
+TEST(MapTool, AnswersEachCommandLineWithItsExitCode) {
     test::TempDir dir;
     test::WriteFile(dir.File("rom.gb"), test::PatternRom());
     const std::string rom = dir.File("rom.gb"), out = dir.File("o.png");
     const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x80\0\0\0\x80\x08\0\0\0\0"  // its checksum wrong
                           "\0\0\0\0\0\0\0\0IEND\xae\x42\x60\x82", 45);
     test::WriteFile(dir.File("bad.png"), RomImage(png.begin(), png.end()));
-    // Wrong usage exits 2, as --help says; a file that cannot be read or written exits 1.
-    const std::pair<std::string, int> failing[] = {
+    ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+    // The ROM's own tileset picture, padded to the image reader's limit and one byte past it.
+    ASSERT_EQ(Tool("tileset " + rom + " 0 " + dir.File("t.png")).code, 0);
+    RomImage padded = test::ReadFile(dir.File("t.png"));
+    padded.resize(8 * 1024 * 1024);
+    test::WriteFile(dir.File("8mib.png"), padded);
+    padded.push_back(0);
+    test::WriteFile(dir.File("over.png"), padded);
+    const std::string editor =
+        "ulimit -c 0; env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " QUILL2_MAPEDITOR " ";
+    struct Case {
+        std::string args;  // the tool's, or a whole command line after `editor`
+        int code;
+        std::string says = {};  // part of stdout when it succeeds, of stderr when not
+    };
+    const Case cases[] = {
         {"", 2},                                      // no command
         {"frobnicate", 2},                            // unknown command
         {"list extra", 2},                            // argument count
@@ -108,17 +128,28 @@ TEST(MapTool, ReportsBadUseAndBadFiles) {
         {"import-tiles " + rom + " 0", 2},
         {"import-tiles " + rom + " 0 " + dir.File("none.png"), 1},  // missing image
         {"import-tiles " + rom + " 0 " + dir.Path().string(), 1},   // a folder
+        {"import-tiles " + rom + " 0 " + dir.File("pipe"), 1},      // a named pipe, refused, not waited on
         {"import-tiles " + rom + " 0 " + dir.File("bad.png"), 1},   // libpng's own complaint kept quiet
         {"demo-rom " + dir.File("a.gb") + " --frob", 2},            // unknown option, anywhere
         {"--frob list", 2},
         {"render " + rom + " 0 " + out + " --scale", 2},            // no value
         {"help frobnicate", 2},
+        {"help render extra", 2, "help takes one command's name"},
+        {"import-tiles " + rom + " 0 " + dir.File("over.png"), 1, "over 8 MiB"},
+        {"import-tiles " + rom + " 0 " + dir.File("8mib.png") + " --dry-run", 0, "0 tiles would change"},
+        {"--version", 0, "quill2-maptool " QUILL2_VERSION "\n"},
+        {editor + "--help", 0, "Usage: "},
+        {editor + "-- --help || exit 3", 3},  // any failure to start a window
     };
-    for (const auto& [args, code] : failing) {
-        const ToolRun run = Tool(args);
-        EXPECT_EQ(run.code, code) << args;
-        EXPECT_FALSE(run.err.empty()) << args;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << args << ": " << run.err;
+    for (const Case& c : cases) {
+        const bool ofEditor = c.args.starts_with(editor);
+        const ToolRun run = ofEditor ? test::RunCommand(c.args) : Tool(c.args);
+        EXPECT_EQ(run.code, c.code) << c.args << ": " << run.err;
+        EXPECT_EQ(run.out.empty(), c.code != 0) << c.args << ": " << run.out;
+        EXPECT_NE((c.code == 0 ? run.out : run.err).find(c.says), std::string::npos) << c.args;
+        if (c.code != 0 && !ofEditor) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.args << ": " << run.err;
+        }
     }
 
     // A file cut short before a map's data: refused, not read past its end.
@@ -201,6 +232,15 @@ TEST(MapTool, ARomIsBackedUpBeforeItIsWrittenOver) {
     ASSERT_EQ(test::MapTool(import, state).code, 0);
     const RomImage imported = test::ReadFile(rom);
     ASSERT_NE(imported, before);
+    // A demo-rom write that fails part way leaves the file whole and nothing beside it.
+    const size_t entries = std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator());
+    const ToolRun cut = test::RunCommand("trap '' XFSZ; ulimit -f 64; " + std::string(QUILL2_MAPTOOL) +
+                                         " demo-rom --no-backup " + rom);
+    EXPECT_EQ(cut.code, 1);
+    EXPECT_NE(cut.err.find("File too large"), std::string::npos) << cut.err;
+    EXPECT_EQ(test::ReadFile(rom), imported);
+    EXPECT_EQ(size_t(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator())), entries);
+
     ASSERT_EQ(test::MapTool("demo-rom " + rom, state).code, 0);
     std::vector<RomImage> copies;
     for (const auto& entry : fs::directory_iterator(state + "/quill2-mapeditor/backups"))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/Rom.h"
 #include "tiles/Tileset.h"
+#include "support/TileReference.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +17,7 @@ COLORREF PixelAt(const cDIBSection& s, int x, int y) {
 // Colour number of a pixel straight from the tile bytes, as the game stores them.
 int ColourOf(const RomImage& rom, int first, int x, int y) {
     const int tile = (y / 8) * 16 + x / 8;
-    const int at = first + tile * 16 + (y % 8) * 2;
-    const int bit = 7 - x % 8;
-    return ((rom[at] >> bit) & 1) | (((rom[at + 1] >> bit) & 1) << 1);
+    return test::TileColour(&rom[size_t(first + tile * 16)], x % 8, y % 8);
 }
 
 } // namespace

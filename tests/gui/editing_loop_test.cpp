@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The editing loop: stamps taken back and put back, the ROM file written by
 // other programs while the editor has it open, and Test-play in an emulator.
+#include "app/EditHistory.h"
 #include "app/TestPlay.h"
 #include "support/EditorFixture.h"
 #include "tiles/Tileset.h"
@@ -8,6 +9,7 @@
 #include <QSettings>
 
 #include <filesystem>
+#include <tuple>
 
 using namespace q2;
 using namespace q2::test;
@@ -68,7 +70,7 @@ TEST_F(EditingLoop, StampsAreStepsAndTheSavedOneIsClean) {
     Press(map, Qt::LeftButton, Cell(3, 3));
     for (const QPointF at : {Cell(4, 3), Cell(6, 5)}) Move(map, Qt::LeftButton, at);
     Release(map, Qt::LeftButton, Cell(6, 5));
-    EXPECT_EQ(program->History.count(), 1);
+    EXPECT_EQ(program->History.Count(), 1);
     const MapGrid stamped = program->Grid;
     const QImage stampedScreen = MapScreen();
     ASSERT_NE(stamped, loaded);
@@ -86,7 +88,7 @@ TEST_F(EditingLoop, StampsAreStepsAndTheSavedOneIsClean) {
     Key(kUndo);
     PickMapBlock({10, 10}, {11, 11});
     Click(map, Qt::LeftButton, Cell(20, 20));
-    EXPECT_EQ(program->History.count(), 1);  // the pick is no step; the stamp undone is gone
+    EXPECT_EQ(program->History.Count(), 1);  // the pick is no step; the stamp undone is gone
     Key(kRedo);
     EXPECT_EQ(std::pair(program->Grid(3, 3, 0), program->Grid(3, 3, 1)), std::pair(loaded(3, 3, 0), loaded(3, 3, 1)));
 
@@ -99,7 +101,7 @@ TEST_F(EditingLoop, StampsAreStepsAndTheSavedOneIsClean) {
     Key(kRedo);
     EXPECT_FALSE(program->MapModified);
     ClickLoadMap(1);  // no question: the script holds no answer
-    EXPECT_EQ(program->History.count(), 0);
+    EXPECT_EQ(program->History.Count(), 0);
     const MapGrid map1 = program->Grid;
     for (int i = 0; i < 1000; ++i) {
         PickTile(i % 16, (i / 16) % 16);
@@ -127,7 +129,7 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
     ASSERT_TRUE(Follows(9));
     ExpectShows(Other(9));
     EXPECT_EQ(Label(), "Selection: one tile");
-    EXPECT_EQ(program->History.count(), 1);
+    EXPECT_EQ(program->History.Count(), 1);
     EXPECT_EQ(MapFrame(), "Map");
     Form().cmdSaveMap->click();  // no question: the bytes read are the file's
     EXPECT_EQ(ReadFile(romPath), Other(9));
@@ -143,6 +145,12 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
     EXPECT_EQ(ReadFile(romPath), program->Rom);
     WriteFile(romPath, Other(15));
     ASSERT_TRUE(Follows(15));
+    Press(Form().pbxMap, Qt::LeftButton, QPointF(-4, -4));  // a stroke that has placed nothing yet
+    WriteFile(romPath, Other(3));
+    WaitPastReloadDelay();
+    EXPECT_EQ(program->Grid(7, 2, 0), 15) << "read in the middle of a stroke";
+    Release(Form().pbxMap, Qt::LeftButton, QPointF(-4, -4));
+    ASSERT_TRUE(Follows(3));
 
     const RomImage shown = program->Rom;
     script.AnswerMessage(MsgResult::OK, msg::MapOutsideFile(program->Catalogue.names[0], "game.gb", 0x1000));
@@ -188,13 +196,16 @@ TEST_F(EditingLoop, TestPlayHandsTheEmulatorACopyWithTheEditedMap) {
     EXPECT_EQ(ReadFile(played), WithStamp(rom));
     EXPECT_EQ(ReadFile(romPath), rom);
     EXPECT_EQ(MapFrame(), "Map (modified)");
-    const fs::path folder = program->TestPlayFolder();
+    const fs::path folder = program->Player.Folder();
     EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     ASSERT_TRUE(Plays(played));
     const std::vector<fs::path> copies(fs::directory_iterator(folder), fs::directory_iterator{});
     ASSERT_EQ(copies.size(), 2u);
     for (const fs::path& copy : copies)
         EXPECT_EQ(fs::status(copy).permissions(), fs::perms::owner_read | fs::perms::owner_write) << copy;
+    fs::remove_all(folder);  // deleted under the running editor: made anew
+    ASSERT_TRUE(Plays(played));
+    const fs::path again = program->Player.Folder();
 
     const std::string source = std::string("the environment variable ") + kEmulatorVariable;
     const std::pair<std::string, std::string> cannotStart[] = {
@@ -210,7 +221,7 @@ TEST_F(EditingLoop, TestPlayHandsTheEmulatorACopyWithTheEditedMap) {
         EXPECT_TRUE(said.find(text) != said.npos && said.find(source) != said.npos) << command << ": " << said;
     }
     program.reset();
-    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_FALSE(fs::exists(again));
 }
 
 // With no emulator known F5 asks; a cancel does nothing; the command typed is
@@ -224,11 +235,11 @@ TEST_F(EditingLoop, WithoutAnEmulatorTestPlayAsksOnceAndRemembers) {
         ScopedEnv config("XDG_CONFIG_HOME", dir.File(storable ? "config" : "blocked"));
         program.reset();
         Start(romPath);
-        program->EmulatorFolders.clear();
+        program->Player.folders.clear();
         script.AnswerInput(std::nullopt, msg::kTestPlayPrompt);
         Key(kTestPlay);
         EXPECT_FALSE(fs::exists(SettingsFilePath()));
-        EXPECT_TRUE(program->TestPlayFolder().empty());
+        EXPECT_TRUE(program->Player.Folder().empty());
 
         script.AnswerInput(command);
         if (!storable) script.AnswerMessage(MsgResult::OK, msg::TestPlayNotStored(SettingsFilePath()));
@@ -248,11 +259,92 @@ TEST(TestPlayCommand, WordsAreSplitAsAShellSplitsThem) {
         {"  mgba-qt   %f ", Words{"mgba-qt", "%f"}}, {"emu ''", Words{"emu", ""}},
         {"emu 'a b' \"c d\" e\\ f", Words{"emu", "a b", "c d", "e f"}},
         {"emu 'it''s' \"say \\\"hi\\\" \\n\" x\"y\"'z'", Words{"emu", "its", "say \"hi\" \\n", "xyz"}},
+        {"emu \"c:\\\\x\"", Words{"emu", "c:\\x"}},
         {"emu 'open", std::nullopt}, {"emu \"open", std::nullopt}, {"emu \\", std::nullopt},
     };
     for (const auto& [command, words] : cases) EXPECT_EQ(SplitCommandWords(command), words) << command;
     EXPECT_EQ(CommandForFile({"emu", "--rom=%f", "%f"}, "/t/a b.gb"), (Words{"emu", "--rom=/t/a b.gb", "/t/a b.gb"}));
     EXPECT_EQ(CommandForFile({"emu", "-f"}, "/t/%f.gb"), (Words{"emu", "-f", "/t/%f.gb"}));
+}
+
+// Where the command comes from: the variable, else the stored command, else a
+// known emulator on PATH, else in the folders (a space in whose name survives).
+TEST(TestPlayCommand, TheVariableThenTheStoredCommandThenPathThenTheFolders) {
+    TempDir dir;
+    ScopedEnv config("XDG_CONFIG_HOME", dir.File("config"));
+    const std::string bin = dir.File("bin"), games = dir.File("my games");
+    for (const std::string& folder : {bin, games}) {
+        fs::create_directories(folder);
+        WriteFile(folder + "/mgba-qt", {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'});
+        fs::permissions(folder + "/mgba-qt", fs::perms::owner_all);
+    }
+    struct Row {
+        std::string variable, stored, path;
+        std::vector<std::string> folders, words;
+    };
+    const Row rows[] = {
+        {"emu-a %f", "emu-b", bin, {games}, {"emu-a", "%f"}},
+        {" ", "emu-b --x", bin, {games}, {"emu-b", "--x"}},
+        {"", "", bin, {games}, {bin + "/mgba-qt", "%f"}},
+        {"", "", dir.File("none"), {games}, {games + "/mgba-qt", "%f"}},
+        {"", "", dir.File("none"), {}, {}},
+    };
+    for (const Row& row : rows) {
+        ScopedEnv variable(kEmulatorVariable, row.variable), path("PATH", row.path);
+        ASSERT_TRUE(RememberEmulatorCommand(row.stored));
+        const EmulatorCommand found = FindEmulatorCommand(row.folders);
+        EXPECT_EQ(SplitCommandWords(found.command), row.words) << row.variable << " | " << row.stored;
+    }
+}
+
+// The history's laws. Each script runs on a new history: [ press, ] release,
+// p a placement that changes a cell, s one that changes none, u undo, r redo,
+// c saved, f a failed save, n a new map. After it, the grid is the state the
+// history stands at, and every step done, undone or redone was told once.
+TEST(EditHistoryLaws, StrokesStepsAndTheStateTheFileHolds) {
+    struct Law {
+        const char* script;
+        int steps, at;
+        bool clean;
+        int told;
+    };
+    const Law laws[] = {
+        {"[pp]", 1, 1, false, 1},       {"[s]", 1, 1, false, 1},      {"[]", 0, 0, true, 0},
+        {"[p[p]", 2, 2, false, 2},      // a release that never came: the next press ends the stroke
+        {"[p][pu]u", 2, 1, false, 3},   // no undo while the button is down
+        {"[p]c[p]u", 2, 1, true, 3},    // undone back to the state saved: clean
+        {"[p]c[p]fu", 2, 1, false, 3},  // after a failed save no state is clean
+        {"[p]uru", 1, 0, true, 4},      {"[p]un", 0, 0, true, 2},
+    };
+    for (const Law& law : laws) {
+        MapGrid grid(4, 4);
+        EditHistory history(grid);
+        int told = 0;
+        history.Steps.Add([&](const StepEvent&) { ++told; });
+        std::vector<MapGrid> states{grid};  // the grid at each index of the history
+        uint8_t tile = 0;
+        for (const char* c = law.script; *c; ++c) {
+            switch (*c) {
+            case '[': history.BeginStroke(); break;
+            case ']': history.EndStroke(); break;
+            case 'p': grid(0, 0, 0) = ++tile; [[fallthrough]];
+            case 's': history.Placed(); break;
+            case 'u': history.Undo(); break;
+            case 'r': history.Redo(); break;
+            case 'c': history.SetClean(); break;
+            case 'f': history.ResetClean(); break;
+            case 'n': history.Clear(); break;
+            }
+            if (*c == '[' || *c == ']' || *c == 'n') {
+                states.resize(size_t(history.Index()));
+                states.push_back(grid);
+            }
+        }
+        EXPECT_EQ(std::tuple(history.Count(), history.Index(), history.IsClean(), told),
+                  std::tuple(law.steps, law.at, law.clean, law.told))
+            << law.script;
+        EXPECT_EQ(grid, states[size_t(history.Index())]) << law.script;
+    }
 }
 
 } // namespace

@@ -475,6 +475,9 @@ TEST_F(EditorTest, AFailedSaveIsReportedAndKeepsTheEdits) {
     EXPECT_NE(box.text.find("Is a directory"), std::string::npos) << box.text;
     EXPECT_EQ(MapFrame(), "Map (modified)");
     EXPECT_TRUE(program->MapModified);
+    program->Undo();  // back to the map as loaded, which the file may no longer hold
+    EXPECT_EQ(MapFrame(), "Map (modified)");
+    program->Redo();
 
     // A failed save from the question stops the load and the close.
     script.AnswerMessage(MsgResult::Yes, msg::kSaveQuestion).AnswerMessage(MsgResult::OK);
