@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/TestPlay.h"
 
+#include "platform/File.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -8,7 +10,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
 #include <cstdlib>
 
@@ -144,20 +145,18 @@ bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, st
         }
     }
     // A new file each time: the emulator may still hold the last one open.
-    const QString name = QFileInfo(QString::fromStdString(romPath)).completeBaseName();
-    QTemporaryFile copy(m_folder->path() + '/' + (name.isEmpty() ? QString("rom") : name) + "-XXXXXX.gb");
-    copy.setAutoRemove(false);  // the folder goes when the editor ends
-    if (!copy.open()) {
-        error = copy.errorString().toStdString();
+    // The folder goes when the editor ends.
+    const QString base = QFileInfo(QString::fromStdString(romPath)).completeBaseName();
+    const std::string name = base.isEmpty() ? std::string("rom") : base.toStdString();
+    const std::string folder = m_folder->path().toStdString();
+    FileError failure;
+    const std::optional<std::string> made =
+        KeepCopy(folder, image, [&](int n) { return name + "-" + std::to_string(n + 1) + ".gb"; }, failure);
+    if (!made) {
+        error = failure.Text();
         return false;
     }
-    path = copy.fileName().toStdString();
-    if (copy.write(reinterpret_cast<const char*>(image.data()), qint64(image.size())) != qint64(image.size()) ||
-        !copy.flush()) {
-        error = path + ": " + copy.errorString().toStdString();
-        copy.remove();
-        return false;
-    }
+    path = folder + "/" + *made;
     return true;
 }
 
