@@ -111,6 +111,7 @@ int RunChild(int argc, char** argv, const std::string& romPath, bool allMaps);
 void RegisterCoreBenchmarks(bool smoke);
 void RegisterWindowBenchmarks(bool smoke);
 void RegisterProcessBenchmarks(bool smoke);
+void RegisterPatchBenchmarks(bool smoke);
 
 // Settings every case shares.
 benchmark::internal::Benchmark* Tune(benchmark::internal::Benchmark* b, bool smoke);
