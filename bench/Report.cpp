@@ -90,6 +90,7 @@ const std::vector<CaseTarget>& SuiteTargets() {
         const std::vector<std::string> tileset = copy("TilesetSurface");
         const std::vector<std::string> map32 = copy("MapSurface32Rows");
         const std::vector<std::string> map20 = copy("MapSurface20Rows");
+        const std::vector<std::string> view8x = {"Floor/Memset/MapView8x", "Floor/FillLoop/MapView8x"};
         const std::string write = "Floor/Write/RomFile";
         const std::string writeSync = "Floor/WriteAndSync/RomFile";
         const std::string writeMemory = "Floor/Write/RomFileInMemory";
@@ -151,6 +152,12 @@ const std::vector<CaseTarget>& SuiteTargets() {
             floorCase(copyFile),
             ratio("ApplyPatch/Bps/OneMapFile", copyFile, 3),
             time("Startup/InProcess", 60 * kMilli),
+            floorCase(view8x[0]),
+            floorCase(view8x[1]),
+            time("MapView/Stamp8x", 500 * kMicro),
+            ratio("MapView/WholeRepaint8x", view8x, 3),
+            ratio("MapView/ZoomTo8x", view8x, 0),
+            time("MapView/Fill32x32", 200 * kMicro),
             time("Startup/NewProcess", 60 * kMilli),
             memory,
         };

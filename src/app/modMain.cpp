@@ -184,6 +184,7 @@ bool modMain::SaveMap() {
         if (WriteRomFile(RomPath, Rom, error)) {
             RomOnDisk = Rom;
             History.SetClean();
+            MapChanged.Tell();  // nothing unsaved now
             return true;
         }
         // Part of the image may have reached the file: that part is the

@@ -5,6 +5,7 @@
 #include "ui/Emblem.h"
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
+#include "ui/frmMapView.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -41,6 +42,7 @@ constexpr COLORREF kFrameColour = RGB(255, 0, 0);
 const QKeySequence kUndoKeys[] = {QKeySequence(Qt::CTRL | Qt::Key_Z)};
 const QKeySequence kRedoKeys[] = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)};
 const QKeySequence kTestPlayKeys[] = {QKeySequence(Qt::Key_F5)};
+const QKeySequence kMapViewKeys[] = {QKeySequence(Qt::Key_F6)};
 
 constexpr int kCanvasWidth = 256;
 constexpr int kPickerSize = 128;
@@ -112,15 +114,26 @@ frmMain::frmMain(modMain& program) : m_program(program) {
     connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
 
-    auto bind = [this](const auto& keys, auto handler) {
-        for (const QKeySequence& key : keys) connect(new QShortcut(key, this), &QShortcut::activated, this, handler);
+    BindKeys(*this);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BindKeys(QWidget& window) {
+    auto bind = [this, &window](const auto& keys, auto handler) {
+        for (const QKeySequence& key : keys)
+            connect(new QShortcut(key, &window), &QShortcut::activated, this, handler);
     };
     bind(kUndoKeys, [this] { m_program.Undo(); });
     bind(kRedoKeys, [this] { m_program.Redo(); });
     bind(kTestPlayKeys, [this] { m_program.TestPlay(); });
+    bind(kMapViewKeys, [this] { ShowMapView(); });
 }
 
-frmMain::~frmMain() = default;
+void frmMain::ShowMapView() {
+    if (!m_mapView) m_mapView = std::make_unique<frmMapView>(m_program);
+    m_mapView->ShowAndRaise();
+}
 
 void frmMain::cmdHelp_Click() {
     if (!m_help) m_help = std::make_unique<frmHelp>();
@@ -138,6 +151,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    if (m_mapView) m_mapView->close();
     QCoreApplication::quit();
 }
 
