@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -43,8 +44,9 @@ std::string MakeFolder(const std::filesystem::path& parent) {
     std::_Exit(2);
 }
 
-void Send(QWidget* box, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPointF at) {
-    QMouseEvent event(type, at, box->mapToGlobal(at), button, held, Qt::NoModifier);
+void Send(QWidget* box, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPointF at,
+          Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, at, box->mapToGlobal(at), button, held, modifiers);
     QApplication::sendEvent(box, &event);
 }
 
@@ -124,8 +126,8 @@ bool Ready(benchmark::State& state, const Editor& editor) {
 
 void ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void Press(QWidget* box, Qt::MouseButton button, QPointF at) {
-    Send(box, QEvent::MouseButtonPress, button, button, at);
+void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers) {
+    Send(box, QEvent::MouseButtonPress, button, button, at, modifiers);
 }
 void Move(QWidget* box, Qt::MouseButtons held, QPointF at) { Send(box, QEvent::MouseMove, Qt::NoButton, held, at); }
 void Release(QWidget* box, Qt::MouseButton button, QPointF at) {
@@ -232,6 +234,25 @@ void CopyFloor(benchmark::State& state, size_t bytes, bool loop) {
 }
 
 } // namespace
+
+// Writing bytes bytes of one value: memset, or a loop of 32-bit pixels.
+void WriteFloor(benchmark::State& state, size_t bytes, bool loop) {
+    std::vector<uint32_t> to(bytes / 4);
+    uint32_t value = 0xFF5A5A5A;
+    for (auto _ : state) {
+        if (loop) std::fill(to.begin(), to.end(), value);
+        else std::memset(to.data(), int(value & 0xFF), bytes);
+        ++value;
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void RegisterWriteFloors(const std::string& what, size_t bytes, bool smoke) {
+    Tune(benchmark::RegisterBenchmark(("Floor/Memset/" + what).c_str(), WriteFloor, bytes, false), smoke);
+    Tune(benchmark::RegisterBenchmark(("Floor/FillLoop/" + what).c_str(), WriteFloor, bytes, true), smoke);
+}
 
 void RegisterCopyFloors(const std::string& what, size_t bytes, bool smoke) {
     Tune(benchmark::RegisterBenchmark(("Floor/Memcpy/" + what).c_str(), CopyFloor, bytes, false), smoke);

@@ -65,7 +65,7 @@ bool Ready(benchmark::State& state, const Editor& editor);
 void ProcessEvents();
 
 // Mouse events as the toolkit delivers them to a picture box.
-void Press(QWidget* box, Qt::MouseButton button, QPointF at);
+void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers = {});
 void Move(QWidget* box, Qt::MouseButtons held, QPointF at);
 void Release(QWidget* box, Qt::MouseButton button, QPointF at);
 // Centre of cell (column, row) of a picture box.
@@ -111,6 +111,7 @@ int RunChild(int argc, char** argv, const std::string& romPath, bool allMaps);
 void RegisterCoreBenchmarks(bool smoke);
 void RegisterWindowBenchmarks(bool smoke);
 void RegisterProcessBenchmarks(bool smoke);
+void RegisterPatchBenchmarks(bool smoke);
 
 // Settings every case shares.
 benchmark::internal::Benchmark* Tune(benchmark::internal::Benchmark* b, bool smoke);
@@ -121,6 +122,10 @@ benchmark::internal::Benchmark* Tune(benchmark::internal::Benchmark* b, bool smo
 // memcpy is not the fastest copy on every machine (some take `rep movsb`
 // for these sizes, many times slower than the loop there).
 void RegisterCopyFloors(const std::string& what, size_t bytes, bool smoke);
+
+// The floor of writing bytes bytes (whole 32-bit pixels), measured with
+// memset as "Floor/Memset/<what>" and with a plain loop as "Floor/FillLoop/<what>".
+void RegisterWriteFloors(const std::string& what, size_t bytes, bool smoke);
 
 // That loop; to and from do not overlap.
 void CopyLoop(uint8_t* to, const uint8_t* from, size_t bytes);

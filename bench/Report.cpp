@@ -90,11 +90,14 @@ const std::vector<CaseTarget>& SuiteTargets() {
         const std::vector<std::string> tileset = copy("TilesetSurface");
         const std::vector<std::string> map32 = copy("MapSurface32Rows");
         const std::vector<std::string> map20 = copy("MapSurface20Rows");
+        const std::vector<std::string> view8x = {"Floor/Memset/MapView8x", "Floor/FillLoop/MapView8x"};
         const std::string write = "Floor/Write/RomFile";
         const std::string writeSync = "Floor/WriteAndSync/RomFile";
         const std::string writeMemory = "Floor/Write/RomFileInMemory";
         const std::string readTmx = "Floor/Read/TmxFile32Rows";
         const std::string readPng = "Floor/Read/TilePng128";
+        const std::vector<std::string> rom512 = copy("Rom512K");
+        const std::string copyFile = "Floor/CopyFile/Rom512K";
         CaseTarget save = ratio("SaveMap/EncodeAndWrite", write, 3);
         save.waiver = "the save flushes the file to the disk (fsync), the floor does not; see the in-memory pair";
         // Cases that need a file system in memory, which not every machine has.
@@ -140,7 +143,22 @@ const std::vector<CaseTarget>& SuiteTargets() {
             floorCase(readPng),
             time("ImportTiles/Png128", 2 * kMilli),
             ratio("ImportTiles/Png128", readPng, 0),
+            floorCase(rom512[0]),
+            floorCase(rom512[1]),
+            time("Diff/Rom512K", 1 * kMilli),
+            ratio("Diff/Rom512K", rom512, 0),
+            time("MakePatch/Bps/OneMap", 5 * kMilli),
+            // In memory the three checksums cost many copies' time: shown only.
+            ratio("ApplyPatch/Bps/OneMap", rom512, 0),
+            floorCase(copyFile),
+            ratio("ApplyPatch/Bps/OneMapFile", copyFile, 3),
             time("Startup/InProcess", 60 * kMilli),
+            floorCase(view8x[0]),
+            floorCase(view8x[1]),
+            time("MapView/Stamp8x", 500 * kMicro),
+            ratio("MapView/WholeRepaint8x", view8x, 3),
+            ratio("MapView/ZoomTo8x", view8x, 0),
+            time("MapView/Fill32x32", 200 * kMicro),
             time("Startup/NewProcess", 60 * kMilli),
             memory,
         };

@@ -126,6 +126,7 @@ int main(int argc, char** argv) {
     RegisterCoreBenchmarks(smoke);
     RegisterWindowBenchmarks(smoke);
     RegisterProcessBenchmarks(smoke);
+    RegisterPatchBenchmarks(smoke);
 
     TableReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -6,6 +6,7 @@
 // actions, unless the case times the repaint as well.
 
 #include "BenchSupport.h"
+#include "ui/frmMapView.h"
 
 #include <QEvent>
 #include <QObject>
@@ -153,6 +154,103 @@ void StartupInProcessCase(benchmark::State& state) {
     }
 }
 
+// The map view open at 8x, in a window that shows the whole map.
+frmMapView* ViewAt8x(benchmark::State& state, Editor& editor) {
+    editor.Form().ShowMapView();
+    frmMapView* view = editor.Form().MapView();
+    view->ZoomKeepingTopLeft(8);
+    view->resize(2048 + 64, 2048 + 64);
+    ProcessEvents();
+    if (view->Canvas()->visibleRegion().boundingRect().size() != QSize(2048, 2048)) {
+        state.SkipWithError("the view does not show the whole map at 8x");
+        return nullptr;
+    }
+    return view;
+}
+
+// Map cell (x, y) of the view at 8x, at the centre of its first screen pixel.
+QPointF ViewCell(int x, int y) { return QPointF(64 * x + 4, 64 * y + 4); }
+
+// A one-cell stamp in the view at 8x and the repaints of both windows. Each
+// stamp puts another tile, so that every one changes what both show.
+void ViewStampCase(benchmark::State& state) {
+    Editor editor;
+    if (!Ready(state, editor)) return;
+    frmMapView* view = ViewAt8x(state, editor);
+    if (!view) return;
+    SelectionState& s = editor.Program().Selection;
+    Press(editor.Form().pbxTileset, Qt::LeftButton, Cell(3, 0));
+    Release(editor.Form().pbxTileset, Qt::LeftButton, Cell(3, 0));
+    PaintCounter counter;
+    view->Canvas()->installEventFilter(&counter);
+    Press(view->Canvas(), Qt::LeftButton, ViewCell(5, 5));
+    ProcessEvents();
+    if (counter.paints == 0 || !editor.Program().MapModified) {
+        state.SkipWithError("the stamp did not reach the view");
+        return;
+    }
+    view->Canvas()->removeEventFilter(&counter);
+    int16_t tile = 0;
+    for (auto _ : state) {
+        s.SingleTileColumn = tile = int16_t((tile + 1) % 16);
+        Stopwatch watch;
+        Move(view->Canvas(), Qt::LeftButton, ViewCell(5, 5));
+        ProcessEvents();
+        state.SetIterationTime(watch.Seconds());
+    }
+    Release(view->Canvas(), Qt::LeftButton, ViewCell(5, 5));
+    editor.Program().MapModified = false;
+}
+
+// The view's whole 2048 x 2048 canvas repainted at 8x; with rezoom, after
+// the zoom went from 7x to 8x, so that all of it is drawn anew from the map surface.
+void ViewRepaintCase(benchmark::State& state, bool rezoom) {
+    Editor editor;
+    if (!Ready(state, editor)) return;
+    frmMapView* view = ViewAt8x(state, editor);
+    if (!view) return;
+    for (auto _ : state) {
+        if (rezoom) {
+            view->ZoomKeepingTopLeft(7);
+            ProcessEvents();
+        }
+        Stopwatch watch;
+        view->ZoomKeepingTopLeft(8);
+        view->Canvas()->repaint();
+        state.SetIterationTime(watch.Seconds());
+    }
+}
+
+// Shift+click in the view on a map of one tile: the fill of all 32 x 32
+// cells, drawn, one step of the history. The repaints it asks for run untimed.
+void ViewFillCase(benchmark::State& state) {
+    Editor editor;
+    if (!Ready(state, editor)) return;
+    frmMapView* view = ViewAt8x(state, editor);
+    if (!view) return;
+    modMain& program = editor.Program();
+    program.Grid = MapGrid(kMapColumns, kMainMapRows);
+    program.DrawMap();
+    program.MapChanged.Tell();
+    SelectionState& s = program.Selection;
+    Press(editor.Form().pbxTileset, Qt::LeftButton, Cell(1, 1));
+    Release(editor.Form().pbxTileset, Qt::LeftButton, Cell(1, 1));
+    ProcessEvents();
+    for (auto _ : state) {
+        s.SingleTileColumn = int16_t(s.SingleTileColumn == 1 ? 2 : 1);
+        Stopwatch watch;
+        Press(view->Canvas(), Qt::LeftButton, ViewCell(7, 9), Qt::ShiftModifier);
+        state.SetIterationTime(watch.Seconds());
+        Release(view->Canvas(), Qt::LeftButton, ViewCell(7, 9));
+        ProcessEvents();
+        if (program.Grid(31, 31, 0) != s.SingleTileColumn) {
+            state.SkipWithError("the fill did not reach the whole map");
+            return;
+        }
+    }
+    program.MapModified = false;
+}
+
 } // namespace
 
 void RegisterWindowBenchmarks(bool smoke) {
@@ -167,6 +265,11 @@ void RegisterWindowBenchmarks(bool smoke) {
     manual(RegisterBenchmark("LoadMap/SubMap", LoadCase, kSubMap, kSubMap));
     manual(RegisterBenchmark("LoadMap/Alternating", LoadCase, kMainMap, kSubMap));
     manual(RegisterBenchmark("Startup/InProcess", StartupInProcessCase));
+    RegisterWriteFloors("MapView8x", size_t(2048) * 2048 * 4, smoke);
+    manual(RegisterBenchmark("MapView/Stamp8x", ViewStampCase));
+    manual(RegisterBenchmark("MapView/WholeRepaint8x", ViewRepaintCase, false));
+    manual(RegisterBenchmark("MapView/ZoomTo8x", ViewRepaintCase, true));
+    manual(RegisterBenchmark("MapView/Fill32x32", ViewFillCase));
 }
 
 } // namespace q2::bench

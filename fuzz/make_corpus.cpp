@@ -5,12 +5,16 @@
 // matter (nothing, the title, the cartridge size, the largest input the
 // fuzzer takes).
 //
+// FOLDER/patch: BPS and IPS patches of the patch fuzzer's source image, and
+// pairs of images to make patches between (see PatchChecks.h).
+//
 // FOLDER/import: a main map and a sub-map of the demo ROM exported as Tiled
 // maps, .tmx and .tmj, with their layer data in every encoding Tiled writes
 // and with the tileset in a file of its own, and their tileset pictures as
 // PNG files; each behind the key byte of its reader (see ImportChecks.h).
 #include "Compress.h"
 #include "ExportNames.h"
+#include "PatchChecks.h"
 #include "TiledMap.h"
 #include "demo_rom.h"
 
@@ -160,6 +164,21 @@ void WriteRomSeeds(const fs::path& folder) {
     }
 }
 
+void WritePatchSeeds(const fs::path& folder) {
+    const std::vector<uint8_t> source = q2::fuzz::PatchSource();
+    std::vector<uint8_t> edited = source;
+    for (size_t i = 100; i < 140; ++i) edited[i] = 0xEE;  // a run of one byte
+    edited[500] ^= 1;
+    std::vector<uint8_t> grown = edited, cut(source.begin(), source.begin() + 600);
+    grown.resize(1100, 3);
+    int n = 0;
+    for (const auto* target : {&edited, &grown, &cut})
+        for (const q2::patch::Made& made : {q2::patch::MakeBps(source, *target), q2::patch::MakeIps(source, *target)})
+            Write(folder / ("patch" + std::to_string(n++)), "a" + std::string(made.bytes.begin(), made.bytes.end()));
+    std::string laws = "l\x04\x00" + std::string(source.begin(), source.end()) + std::string(edited.begin(), edited.end());
+    Write(folder / "laws", laws);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +189,8 @@ int main(int argc, char** argv) {
     const fs::path folder = argv[1];
     fs::create_directories(folder / "rom");
     fs::create_directories(folder / "import");
+    fs::create_directories(folder / "patch");
+    WritePatchSeeds(folder / "patch");
     WriteRomSeeds(folder / "rom");
     WriteImportSeeds(folder / "import");
     return 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "TilePng.h"
 
+#include "PngCheck.h"
+
 #include "platform/File.h"
 #include "tiles/Tileset.h"
 
@@ -51,9 +53,16 @@ Result ReadTilePng(const QByteArray& bytes, const std::string& name) {
     if (bytes.size() > kMaxFileBytes) return Refuse(name, "over 8 MiB, far too large for a tile image");
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
     if (!bytes.startsWith(signature)) return Refuse(name, "not a PNG file");
-    // Qt reads a file cut short in its last chunk without a word.
-    static const QByteArray end("\0\0\0\0IEND\xae\x42\x60\x82", 12);
-    if (!bytes.contains(end)) return Refuse(name, "the PNG file is cut short (it has no end chunk)");
+    // The structure first, from the bytes alone: the PNG library would trust
+    // a chunk's length or inflate its data to the end.
+    PngHeader header;
+    if (const std::string error = CheckPngChunks(bytes, header); !error.empty()) return Refuse(name, error);
+    const uint32_t width = header.width, height = header.height;
+    const uint32_t headerScale = width / uint32_t(kTilesetPixels);
+    if (width != height || width % uint32_t(kTilesetPixels) != 0 || headerScale < 1 || headerScale > uint32_t(kMaxScale))
+        return Refuse(name, "the image is " + std::to_string(width) + " x " + std::to_string(height) +
+                                " pixels; a tileset is 128 x 128, or 128N x 128N at a scale N up to 16");
+    if (const std::string error = CheckPngImageData(bytes, header); !error.empty()) return Refuse(name, error);
 
     QBuffer buffer;
     buffer.setData(bytes);
@@ -61,13 +70,7 @@ Result ReadTilePng(const QByteArray& bytes, const std::string& name) {
     QImageReader reader(&buffer, "png");
     reader.setAutoDetectImageFormat(false);  // a PNG by its content or nothing
     QImage image;
-    const QSize size = reader.size();  // from the header, before any pixel is decoded
-    if (!size.isValid()) return Refuse(name, "the PNG data cannot be read");
-    const int headerScale = size.width() / kTilesetPixels;
-    if (size.width() != size.height() || size.width() % kTilesetPixels != 0 || headerScale < 1 ||
-        headerScale > kMaxScale)
-        return Refuse(name, "the image is " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-                                " pixels; a tileset is 128 x 128, or 128N x 128N at a scale N up to 16");
+    const QSize size{int(width), int(height)};
     if (!reader.read(&image) || image.size() != size)
         return Refuse(name, "the PNG data cannot be read (" + reader.errorString().toLower().toStdString() + ")");
     image = image.convertToFormat(QImage::Format_ARGB32);

@@ -9,6 +9,8 @@
 #include "demo_rom.h"
 #include "map/MapGrid.h"
 #include "map/MapRender.h"
+#include "Patch.h"
+#include "RomCompare.h"
 #include "platform/File.h"
 #include "tiles/Tileset.h"
 #include "ExportNames.h"
@@ -22,6 +24,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -67,6 +70,7 @@ struct UsageError {
 };
 struct Failure {
     std::string message;
+    int code = 1;  // the exit code
 };
 
 // The notes at the end of the help, each shown with the commands it concerns.
@@ -84,6 +88,18 @@ constexpr char kBackupNote[] =
     "$XDG_STATE_HOME/quill2-mapeditor/backups (~/.local/state/... by default), the\n"
     "newest 20 per file name; when no copy can be made nothing is written, unless\n"
     "--no-backup is given.\n";
+constexpr char kDiffNote[] =
+    "diff exits 0 when the two ROMs are equal, 1 when they differ, 2 on an error.\n";
+constexpr char kPatchNote[] =
+    "A BPS patch carries the CRC32 of the ROM it was made for, of the result and\n"
+    "of itself: apply-patch refuses it for another ROM, when it is damaged, and\n"
+    "when the result is not the one it was made to give. An IPS patch carries no\n"
+    "checksum and reaches only the first 16 MiB. Nothing is written on a refusal.\n";
+constexpr char kUsageNote[] =
+    "usage prints one block per tile range, in catalogue order: a header line\n"
+    "(range, tile, byte, then the index of each map using the range), then a line\n"
+    "per tile: the range, the tile number, the map byte naming it (the number XOR\n"
+    "0x80) and each map's count of cells holding that byte.\n";
 constexpr char kCommonNotes[] =
     "Options may come anywhere after the command; -- ends them, so that a file\n"
     "whose name starts with '-' can be named after it.\n"
@@ -187,11 +203,13 @@ int List(const Arguments& args) {
 
 // A whole file written under a private name, read back and then put in
 // place, so that a failed write leaves no half-written file.
-void SaveFile(const std::string& path, const QByteArray& bytes) {
+void WriteNew(const std::string& path, std::span<const uint8_t> bytes) {
     q2::FileError error;
-    if (!q2::WriteNewFile(path, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())),
-                          error))
-        throw Failure{error.Text()};
+    if (!q2::WriteNewFile(path, bytes, error)) throw Failure{error.Text()};
+}
+
+void SaveFile(const std::string& path, const QByteArray& bytes) {
+    WriteNew(path, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())));
 }
 
 QByteArray PngBytes(const QImage& image) {
@@ -209,6 +227,18 @@ void SavePng(const QImage& image, int scale, const std::string& out) {
     SaveFile(out, PngBytes(picture));
 }
 
+// The map as the editor shows it; the entry must fit rom.
+QImage MapPicture(const q2::RomImage& rom, const q2::MapEntry& entry) {
+    q2::cDIBSection tileset;
+    q2::BuildTileset(tileset, rom, entry.TilesetFirst, entry.TilesetLast);
+    q2::MapGrid grid;
+    q2::DecodeMap(rom, entry.MapOffset, entry.IsSubMap, grid);
+    q2::cDIBSection map;
+    map.Create(q2::kMapColumns * q2::kTileSize, grid.Rows() * q2::kTileSize);
+    q2::DrawMap(grid, tileset, map);
+    return map.Image().copy();
+}
+
 // render and tileset: ROM INDEX OUT.png [--scale N]
 int Draw(const Arguments& args, bool wholeMap) {
     ExpectCount(args, 3);
@@ -219,18 +249,13 @@ int Draw(const Arguments& args, bool wholeMap) {
     const q2::RomImage rom = ReadRom(positional[0]);
     const q2::MapEntry& entry = FittingEntry(catalogue, index, rom);
 
-    q2::cDIBSection tileset;
-    q2::BuildTileset(tileset, rom, entry.TilesetFirst, entry.TilesetLast);
-    if (!wholeMap) {
+    if (wholeMap) {
+        SavePng(MapPicture(rom, entry), scale, positional[2]);
+    } else {
+        q2::cDIBSection tileset;
+        q2::BuildTileset(tileset, rom, entry.TilesetFirst, entry.TilesetLast);
         SavePng(tileset.Image(), scale, positional[2]);
-        return 0;
     }
-    q2::MapGrid grid;
-    q2::DecodeMap(rom, entry.MapOffset, entry.IsSubMap, grid);
-    q2::cDIBSection map;
-    map.Create(q2::kMapColumns * q2::kTileSize, grid.Rows() * q2::kTileSize);
-    q2::DrawMap(grid, tileset, map);
-    SavePng(map.Image(), scale, positional[2]);
     return 0;
 }
 
@@ -242,8 +267,7 @@ int DemoRom(const Arguments& args) {
     const std::string& path = args.positional[0];
     const q2::RomImage rom = q2::MakeDemoRom();
     BackUp(path, args.Has("no-backup"));  // a ROM already there is replaced whole
-    q2::FileError error;
-    if (!q2::WriteNewFile(path, rom, error)) throw Failure{error.Text()};
+    WriteNew(path, rom);
     return 0;
 }
 
@@ -389,6 +413,140 @@ int ImportTiles(const Arguments& args) {
     return 0;
 }
 
+std::string Plural(int64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string Range(int32_t first, int32_t last) { return Hex(first) + "-" + Hex(last); }
+
+// Each changed cell of the picture (the map at scale) framed in red, one
+// pixel wide inside the cell.
+void FrameCells(QImage& picture, const std::vector<bool>& changed, int scale) {
+    const int side = q2::kTileSize * scale;
+    const QRgb red = qRgb(255, 0, 0);
+    for (size_t i = 0; i < changed.size(); ++i) {
+        if (!changed[i]) continue;
+        const int left = int(i % q2::kMapColumns) * side, top = int(i / q2::kMapColumns) * side;
+        for (int d = 0; d < side; ++d) {
+            picture.setPixel(left + d, top, red);
+            picture.setPixel(left + d, top + side - 1, red);
+            picture.setPixel(left, top + d, red);
+            picture.setPixel(left + side - 1, top + d, red);
+        }
+    }
+}
+
+// diff OLD NEW [--map N -o OUT.png [--scale S]]: exit 0 when equal, 1 when
+// they differ, 2 on any error, as cmp and diff do.
+int DiffRoms(const Arguments& args) {
+    ExpectCount(args, 2);
+    const bool picture = args.Has("map") || args.Has("o");
+    if (picture && !(args.Has("map") && args.Has("o"))) throw UsageError{"--map and -o go together"};
+    if (args.Has("scale") && !picture) throw UsageError{"--scale goes with --map and -o"};
+    const int scale = args.Has("scale") ? ParseNumber(args.options.at("scale"), 1, 16, "scale") : 1;
+    try {
+        const q2::MapCatalogue catalogue = Catalogue();
+        const int index = picture ? ParseIndex(args.options.at("map"), catalogue) : -1;
+        const q2::RomImage before = ReadRom(args.positional[0]), after = ReadRom(args.positional[1]);
+        const std::vector<q2::compare::TileRange> ranges = q2::compare::TileRanges(catalogue);
+        const q2::compare::RomDiff diff = q2::compare::Compare(before, after, catalogue, ranges);
+        if (picture) {
+            const q2::MapEntry& entry = FittingEntry(catalogue, index, after);
+            const QImage map = MapPicture(after, entry);
+            QImage framed = map.scaled(map.size() * scale).convertToFormat(QImage::Format_RGB32);
+            FrameCells(framed, q2::compare::ChangedCells(before, after, entry), scale);
+            SavePng(framed, 1, args.options.at("o"));
+        }
+        std::string text;
+        for (const q2::compare::MapChange& m : diff.maps)
+            text += std::to_string(m.index) + " " + catalogue.names[size_t(m.index)] + ": " +
+                    Plural(m.cells, "cell", "cells") + " changed\n";
+        for (const q2::compare::RangeChange& r : diff.ranges) {
+            const q2::compare::TileRange& range = ranges[r.range];
+            std::string maps;
+            for (const int m : range.maps) maps += (maps.empty() ? "" : ", ") + std::to_string(m);
+            text += "tiles " + Range(range.first, range.last) + ": " + Plural(r.tiles, "tile", "tiles") +
+                    " changed, used by " + (range.maps.size() == 1 ? "map " : "maps ") + maps + "\n";
+        }
+        if (before.size() != after.size())
+            text += "size: " + std::to_string(before.size()) + " bytes before, " + std::to_string(after.size()) +
+                    " after\n";
+        text += "other bytes: " + std::to_string(diff.otherBytes) + " changed in " +
+                Plural(diff.otherRuns, "run", "runs") + "\n";
+        std::cout << text;
+        return diff.same ? 0 : 1;
+    } catch (Failure& e) {
+        e.code = 2;
+        throw;
+    }
+}
+
+// make-patch ORIGINAL MODIFIED OUT (.bps or .ips)
+int MakePatch(const Arguments& args) {
+    ExpectCount(args, 3);
+    const std::string& out = args.positional[2];
+    const std::optional<q2::patch::Format> format = q2::patch::FormatOf(out);
+    if (!format) throw UsageError{"the patch's name must end in .bps or .ips: " + out};
+    const q2::RomImage original = ReadRom(args.positional[0]), modified = ReadRom(args.positional[1]);
+    const bool bps = *format == q2::patch::Format::Bps;
+    const q2::patch::Made patch = bps ? q2::patch::MakeBps(original, modified) : q2::patch::MakeIps(original, modified);
+    if (!patch.ok()) throw Failure{"no IPS patch for " + args.positional[1] + ": " + patch.error};
+    WriteNew(out, patch.bytes);
+    std::cout << out << ": " << (bps ? "BPS" : "IPS") << " patch of " << Plural(int64_t(patch.bytes.size()), "byte", "bytes")
+              << "\n";
+    return 0;
+}
+
+// apply-patch PATCH ROM OUT [--no-backup]
+int ApplyPatch(const Arguments& args) {
+    ExpectCount(args, 3);
+    const std::string &patchPath = args.positional[0], &romPath = args.positional[1], &out = args.positional[2];
+    // A patch holds at most a whole cartridge and its few headers.
+    const q2::ReadResult patch = q2::ReadWholeFile(patchPath, 2 * q2::patch::kMaxResultBytes);
+    if (!patch.ok()) throw Failure{patch.error.Text()};
+    const q2::RomImage rom = ReadRom(romPath);
+    const q2::patch::Applied result = q2::patch::Apply(patch.bytes, rom, {patchPath, romPath});
+    if (!result.ok()) throw Failure{result.error};
+    BackUp(out, args.Has("no-backup"));  // a ROM there, the original itself too, is kept first
+    WriteNew(out, result.bytes);
+    char crc[12];
+    std::snprintf(crc, sizeof crc, "%08X", unsigned(q2::patch::Crc32(result.bytes)));
+    std::cout << out << ": " << Plural(int64_t(result.bytes.size()), "byte", "bytes") << ", CRC32 " << crc << "\n";
+    return 0;
+}
+
+// usage ROM [--unused]: tab-separated, one block per tile range.
+int TileUsage(const Arguments& args) {
+    ExpectCount(args, 1);
+    const bool unusedOnly = args.Has("unused");
+    const q2::MapCatalogue catalogue = Catalogue();
+    const q2::RomImage rom = ReadRom(args.positional[0]);
+    std::vector<std::array<int, 256>> counts;
+    for (int i = 0; i < int(catalogue.entries.size()); ++i)
+        counts.push_back(q2::compare::ByteCounts(rom, FittingEntry(catalogue, i, rom)));
+    std::string text;
+    for (const q2::compare::TileRange& range : q2::compare::TileRanges(catalogue)) {
+        text += "range\ttile\tbyte";
+        for (const int m : range.maps) text += "\t" + std::to_string(m);
+        text += "\n";
+        const std::string name = Range(range.first, range.last);
+        for (int tile = 0; tile < q2::kTilesetTiles; ++tile) {
+            const int byte = tile ^ 0x80;
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", unsigned(byte));
+            std::string line = name + "\t" + std::to_string(tile) + "\t" + hex;
+            bool used = false;
+            for (const int m : range.maps) {
+                line += "\t" + std::to_string(counts[size_t(m)][size_t(byte)]);
+                used = used || counts[size_t(m)][size_t(byte)] > 0;
+            }
+            if (!unusedOnly || !used) text += line + "\n";
+        }
+    }
+    std::cout << text;
+    return 0;
+}
+
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"list", {{"", "Print the map catalogue: index, kind, name,\n"
@@ -423,6 +581,30 @@ const std::vector<Command>& Commands() {
            "--dry-run: count them, write nothing."}},
          {{"dry-run", "", "Count the tiles that would change, write nothing."}, kNoBackup}, ImportTiles,
          {kTileImageNote, kBackupNote}},
+        {"diff",
+         {{"OLD NEW [--map INDEX -o OUT.png [--scale N]]",
+           "Print which maps' cells and which tile ranges'\n"
+           "tiles differ between two ROMs, and how many\n"
+           "other bytes; --map INDEX -o OUT.png draws NEW's\n"
+           "map INDEX with each changed cell framed in red."}},
+         {{"map", "INDEX", "Draw map INDEX of NEW, its changed cells framed."},
+          {"o", "OUT.png", "Where the picture goes."},
+          kScale},
+         DiffRoms, {kDiffNote, kScaleNote}},
+        {"make-patch",
+         {{"ORIGINAL MODIFIED OUT", "Write a patch that turns ORIGINAL into MODIFIED:\n"
+                                    "OUT.bps (BPS, with checksums) or OUT.ips (IPS)."}},
+         {}, MakePatch, {kPatchNote}},
+        {"apply-patch",
+         {{"PATCH ROM OUT [--no-backup]", "Apply PATCH (.bps or .ips, told by its content)\n"
+                                          "to ROM and write the result to OUT; a BPS patch\n"
+                                          "made for another ROM is refused."}},
+         {kNoBackup}, ApplyPatch, {kPatchNote, kBackupNote}},
+        {"usage",
+         {{"ROM [--unused]", "Print, tab-separated, for each tile range and\n"
+                             "tile, how many cells of each map using the\n"
+                             "range hold it; --unused: only unused tiles."}},
+         {{"unused", "", "Only the tiles no map's cell holds."}}, TileUsage, {kUsageNote}},
     };
     return commands;
 }
@@ -463,7 +645,8 @@ std::string Usage() {
         }
     text += "  --help                               Show this text; COMMAND --help shows one command's.\n"
             "  --version                            Show the version.\n\n";
-    return text + kScaleNote + kTiledNote + kTileImageNote + kBackupNote + kCommonNotes;
+    return text + kScaleNote + kTiledNote + kTileImageNote + kBackupNote + kDiffNote + kPatchNote + kUsageNote +
+           kCommonNotes;
 }
 
 std::string CommandHelp(const Command& command) {
@@ -480,7 +663,7 @@ std::string CommandHelp(const Command& command) {
         PutSummary(text, help, 18);
     };
     for (const Option& o : command.options)
-        option("--" + std::string(o.name) + (*o.valueName ? " " : "") + o.valueName, o.help);
+        option((o.name[1] ? "--" : "-") + std::string(o.name) + (*o.valueName ? " " : "") + o.valueName, o.help);
     option("-h, --help", "Show this text.");
     text += "\n";
     for (const char* note : command.notes) text += note;
@@ -574,6 +757,6 @@ int main(int argc, char** argv) {
         return 2;
     } catch (const Failure& e) {
         std::cerr << "quill2-maptool: " << e.message << '\n';
-        return 1;
+        return e.code;
     }
 }

@@ -245,6 +245,7 @@ bool modMain::SaveMap() {
             RomOnDisk = Rom;
             History.SetClean();
             m_journal.Remove();
+            MapChanged.Tell();  // nothing unsaved now
             return true;
         }
         // Part of the image may have reached the file: that part is the

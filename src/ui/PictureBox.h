@@ -19,6 +19,10 @@
 
 namespace q2 {
 
+// Button and Shift as the mouse handlers take them.
+int ButtonValue(Qt::MouseButtons buttons);
+int ShiftValue(Qt::KeyboardModifiers modifiers);
+
 class PictureBox : public QWidget {
 public:
     using MouseHandler = std::function<void(int button, int shift, float x, float y)>;

@@ -40,6 +40,27 @@ struct SelectionState {
     }
 };
 
+// What a left click puts on the map, as a block of (column, row) cells with
+// its top-left cell where the click is: one cell for a single tile. Empty
+// when nothing is selected or a map pick is still under way.
+inline MapGrid StampPattern(const SelectionState& s) {
+    if (s.NothingSelected || s.MapPicking) return MapGrid();
+    if (s.SingleTileSelected) {
+        MapGrid one(1, 1);
+        one(0, 0, 0) = uint8_t(s.SingleTileColumn);
+        one(0, 0, 1) = uint8_t(s.SingleTileRow);
+        return one;
+    }
+    if (s.MapBlockTaken) return s.MapBlock;
+    MapGrid block(s.TilesetExtentColumns + 1, s.TilesetExtentRows + 1);
+    for (int i = 0; i < block.Columns(); ++i)
+        for (int j = 0; j < block.Rows(); ++j) {
+            block(i, j, 0) = uint8_t(s.TilesetAnchorColumn + i);
+            block(i, j, 1) = uint8_t(s.TilesetAnchorRow + j);
+        }
+    return block;
+}
+
 // "Selection: 3x2 tiles"
 inline std::string SelectionSizeText(int width, int height) {
     return "Selection: " + std::to_string(width) + "x" + std::to_string(height) + " tiles";

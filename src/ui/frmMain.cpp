@@ -5,6 +5,7 @@
 #include "ui/Emblem.h"
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
+#include "ui/frmMapView.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -47,6 +48,7 @@ const QKeySequence kSaveAsKeys[] = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_
 const QKeySequence kOpenKeys[] = {QKeySequence(Qt::CTRL | Qt::Key_O)};
 const QKeySequence kHelpKeys[] = {QKeySequence(Qt::Key_F1)};
 const QKeySequence kTestPlayCommandKeys[] = {QKeySequence(Qt::SHIFT | Qt::Key_F5)};
+const QKeySequence kMapViewKeys[] = {QKeySequence(Qt::Key_F6)};
 
 constexpr int kCanvasWidth = 256;
 constexpr int kPickerSize = 128;
@@ -118,8 +120,15 @@ frmMain::frmMain(modMain& program) : m_program(program) {
     connect(cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     connect(cmdAbout, &QPushButton::clicked, this, [this] { cmdAbout_Click(); });
 
-    auto bind = [this](const auto& keys, auto handler) {
-        for (const QKeySequence& key : keys) connect(new QShortcut(key, this), &QShortcut::activated, this, handler);
+    BindKeys(*this);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::BindKeys(QWidget& window) {
+    auto bind = [this, &window](const auto& keys, auto handler) {
+        for (const QKeySequence& key : keys)
+            connect(new QShortcut(key, &window), &QShortcut::activated, this, handler);
     };
     bind(kUndoKeys, [this] { m_program.Undo(); });
     bind(kRedoKeys, [this] { m_program.Redo(); });
@@ -129,9 +138,13 @@ frmMain::frmMain(modMain& program) : m_program(program) {
     bind(kOpenKeys, [this] { m_program.OpenRom(); });
     bind(kHelpKeys, [this] { cmdHelp_Click(); });
     bind(kTestPlayCommandKeys, [this] { m_program.ChangeTestPlayCommand(); });
+    bind(kMapViewKeys, [this] { ShowMapView(); });
 }
 
-frmMain::~frmMain() = default;
+void frmMain::ShowMapView() {
+    if (!m_mapView) m_mapView = std::make_unique<frmMapView>(m_program);
+    m_mapView->ShowAndRaise();
+}
 
 void frmMain::cmdHelp_Click() {
     if (!m_help) m_help = std::make_unique<frmHelp>();
@@ -150,6 +163,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     m_program.EditsGivenUp();  // saved, unmodified, or given up at the user's word
     event->accept();
+    if (m_mapView) m_mapView->close();
     QCoreApplication::quit();
 }
 

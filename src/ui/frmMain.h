@@ -18,6 +18,7 @@ namespace q2 {
 class modMain;
 class frmHelp;
 class frmAbout;
+class frmMapView;
 
 class frmMain : public QWidget {
 public:
@@ -40,6 +41,12 @@ public:
     // The Help and About windows, made on first use and kept (null before).
     frmHelp* HelpWindow() const { return m_help.get(); }
     frmAbout* AboutWindow() const { return m_about.get(); }
+    // The map view, made on first use (F6) and kept (null before).
+    frmMapView* MapView() const { return m_mapView.get(); }
+    void ShowMapView();
+
+    // Binds the main window's keys on window, so that they work there too.
+    void BindKeys(QWidget& window);
 
     // Map canvas handlers.
     void pbxMap_MouseDown(int button, int shift, float x, float y);
@@ -66,6 +73,7 @@ private:
     modMain& m_program;
     std::unique_ptr<frmHelp> m_help;
     std::unique_ptr<frmAbout> m_about;
+    std::unique_ptr<frmMapView> m_mapView;
     bool m_watchingExposes = false;  // the window's exposes reach eventFilter
 };
 

@@ -134,6 +134,12 @@ TEST(MapTool, AnswersEachCommandLineWithItsExitCode) {
         {"--frob list", 2},
         {"render " + rom + " 0 " + out + " --scale", 2},            // no value
         {"help frobnicate", 2},
+        {"diff " + rom + " " + rom + " --map 0", 2, "--map and -o go together"},
+        {"diff " + rom + " " + dir.File("none.gb"), 2},  // an error, not a difference
+        {"make-patch " + rom + " " + rom + " " + dir.File("p.txt"), 2, "must end in .bps or .ips"},
+        {"apply-patch " + dir.File("none.bps") + " " + rom + " " + out, 1},
+        {"apply-patch " + rom + " " + rom + " " + dir.File("r.gb"), 1, "not a BPS or IPS patch"},
+        {"usage " + rom + " extra", 2},
         {"help render extra", 2, "help takes one command's name"},
         {"import-tiles " + rom + " 0 " + dir.File("over.png"), 1, "over 8 MiB"},
         {"import-tiles " + rom + " 0 " + dir.File("8mib.png") + " --dry-run", 0, "0 tiles would change"},
@@ -171,7 +177,8 @@ TEST(MapTool, AnswersEachCommandLineWithItsExitCode) {
 
     run = Tool("--help");
     EXPECT_EQ(run.code, 0);
-    for (const char* command : {"list", "render", "tileset", "demo-rom", "export", "import", "import-tiles", "--all",
+    for (const char* command : {"list", "render", "tileset", "demo-rom", "export", "import", "import-tiles", "diff",
+                                "make-patch", "apply-patch", "usage", "--all",
                                 "--dry-run", "--scale", "--version"})
         EXPECT_NE(run.out.find(command), std::string::npos) << command;
 }
@@ -183,7 +190,8 @@ TEST(MapTool, ReadsItsCommandLineAsUsersExpect) {
     test::TempDir dir;
     const std::string tool = "cd " + dir.Path().string() + " && XDG_STATE_HOME=" + test::ToolStateHome() + " " +
                              QUILL2_MAPTOOL + " ";
-    for (const std::string command : {"list", "render", "tileset", "demo-rom", "export", "import", "import-tiles"})
+    for (const std::string command : {"list", "render", "tileset", "demo-rom", "export", "import", "import-tiles",
+                                      "diff", "make-patch", "apply-patch", "usage"})
         for (const std::string& help : {command + " --help", command + " x -h", "help " + command}) {
             const ToolRun run = test::RunCommand(tool + help);
             EXPECT_EQ(run.code, 0) << help << ": " << run.err;

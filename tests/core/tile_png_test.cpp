@@ -2,9 +2,12 @@
 #include "TilePng.h"
 #include "tiles/Tileset.h"
 
+#include "support/TestFiles.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 using namespace q2;
 
@@ -33,6 +36,45 @@ QImage Scaled(const QImage& image, int n) {
     return image.scaled(128 * n, 128 * n, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
+// PNG files put together chunk by chunk, to damage one part of one.
+QByteArray Chunk(const char* type, const QByteArray& data, bool crcRight = true) {
+    QByteArray chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(data.size() >> shift);
+    chunk += type + data;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4), uInt(chunk.size() - 4));
+    crc ^= crcRight ? 0 : 1;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(crc >> shift);
+    return chunk;
+}
+QByteArray Header(uint32_t width, uint32_t height, char colourType = 0, bool crcRight = true) {
+    QByteArray data;
+    for (const uint32_t n : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8) data += char(n >> shift);
+    return Chunk("IHDR", data + QByteArray("\x08", 1) + colourType + QByteArray(3, 0), crcRight);
+}
+// The pixels of Picture(), unfiltered: grey values, or indices into the four
+// shades in order.
+QByteArray Pixels(bool indexed = false) {
+    const QImage picture = Picture();
+    QByteArray raw;
+    for (int y = 0; y < 128; ++y) {
+        raw += '\0';
+        for (int x = 0; x < 128; ++x) raw += char(indexed ? (x * 7 + y * 3 + x * y) % 4 : qRed(picture.pixel(x, y)));
+    }
+    uLongf size = compressBound(uLong(raw.size()));
+    QByteArray packed(qsizetype(size), 0);
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.constData()), uLong(raw.size()));
+    return Chunk("IDAT", packed.left(qsizetype(size)));
+}
+QByteArray Png(const QByteArray& chunks) { return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunks; }
+const QByteArray kEnd = Chunk("IEND", {});
+
+// An input the import fuzzer once failed on, without its key byte.
+QByteArray FuzzInput(const std::string& name) {
+    const RomImage bytes = test::ReadFile(QUILL2_FUZZ_REGRESSIONS "/import/" + name);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()) + 1, qsizetype(bytes.size()) - 1);
+}
+
 } // namespace
 
 // Each picture either reads back as the tiles it shows, at its scale, or is
@@ -50,6 +92,8 @@ TEST(TilePng, ReadsEveryFormAndRefusesEachBadImageWithOneLine) {
     QByteArray garbled = good;
     garbled.replace(60, 30, QByteArray(30, 0x55));
     const std::string size = "t.png: the image is ";
+    const std::string damaged = "t.png: the PNG file is damaged: the checksum of its ";
+    const QByteArray palette = Chunk("PLTE", QByteArray("\xFF\xFF\xFF\xB0\xB0\xB0\x78\x78\x78\0\0\0", 12));
 
     const struct {
         QByteArray bytes;
@@ -65,7 +109,22 @@ TEST(TilePng, ReadsEveryFormAndRefusesEachBadImageWithOneLine) {
         {Encoded(Scaled(Picture(), 16)), "", 16},
         {Encoded(Picture(), "BMP"), "t.png: not a PNG file"},
         {good.left(good.size() - 1), "t.png: the PNG file is cut short (it has no end chunk)"},
-        {garbled, "t.png: the PNG data cannot be read"},
+        {garbled, damaged},
+        {Png(Header(128, 128) + Pixels() + kEnd), ""},
+        {Png(Header(128, 128) + Pixels() + Chunk("IEND", {}, false)), damaged + "IEND chunk is wrong"},
+        {Png(Header(128, 128, 0, false) + Pixels() + kEnd), damaged + "IHDR chunk is wrong"},
+        {Png(Header(128, 128, 3) + Chunk("PLTE", QByteArray(12, 0), false) + Pixels() + kEnd), damaged + "PLTE chunk"},
+        {Png(Header(128, 128, 3) + Pixels() + kEnd), "t.png: the image has no palette (PLTE chunk) before its pixels"},
+        {Png(Header(128, 128, 3) + palette + Pixels(true) + kEnd), ""},
+        {Png(Header(0, 0) + Pixels() + kEnd), size + "0 x 0 pixels;"},
+        {Png(Header(0x80000000, 128) + Pixels() + kEnd), size + "2147483648 x 128 pixels;"},
+        // Found by a battery of hostile files: a length that would cost 2 GiB,
+        // data that would inflate to 64 MiB, an index past a 4-colour palette.
+        {FuzzInput("tile-image-text-chunk-longer-than-the-file"),
+         "t.png: the PNG file is cut short or damaged: its tEXt chunk says it holds 2147483632 bytes"},
+        {FuzzInput("tile-image-data-inflating-past-the-image"), "t.png: its image data inflates past the 16512 bytes"},
+        {FuzzInput("tile-image-palette-index-past-the-palette"),
+         "t.png: pixel (5, 9) is palette index 7, past the 4 colours of its palette"},
         {Encoded(Picture().copy(0, 0, 120, 128)),
          size + "120 x 128 pixels; a tileset is 128 x 128, or 128N x 128N at a scale N up to 16"},
         {Encoded(QImage(256, 128, QImage::Format_RGB888)), size + "256 x 128 pixels;"},

@@ -2,6 +2,7 @@
 #include "support/EditorFixture.h"
 
 #include "tiles/Tileset.h"
+#include "ui/frmMapView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,22 +14,23 @@ namespace q2::test {
 
 namespace {
 
-void Send(QWidget* box, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPointF at) {
-    QMouseEvent event(type, at, box->mapToGlobal(at), button, held, Qt::NoModifier);
+void Send(QWidget* box, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPointF at,
+          Qt::KeyboardModifiers modifiers = {}) {
+    QMouseEvent event(type, at, box->mapToGlobal(at), button, held, modifiers);
     QApplication::sendEvent(box, &event);
 }
 
 } // namespace
 
-void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held) {
-    Send(box, QEvent::MouseButtonPress, button, held | button, at);
+void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held, Qt::KeyboardModifiers modifiers) {
+    Send(box, QEvent::MouseButtonPress, button, held | button, at, modifiers);
 }
 void Move(QWidget* box, Qt::MouseButtons held, QPointF at) { Send(box, QEvent::MouseMove, Qt::NoButton, held, at); }
 void Release(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held) {
     Send(box, QEvent::MouseButtonRelease, button, held & ~Qt::MouseButtons(button), at);
 }
-void Click(QWidget* box, Qt::MouseButton button, QPointF at) {
-    Press(box, button, at);
+void Click(QWidget* box, Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers) {
+    Press(box, button, at, {}, modifiers);
     Release(box, button, at);
 }
 
@@ -84,6 +86,12 @@ QImage EditorTest::Shown(QWidget* box) {
         ->grabWindow(window->winId(), at.x(), at.y(), box->width(), box->height())
         .toImage()
         .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage EditorTest::ViewScreen() {
+    const frmMapView* view = Form().MapView();
+    return view ? Shown(view->Canvas()).copy(QRect(QPoint(0, 0), view->Canvas()->visibleRegion().boundingRect().size()))
+                : QImage();
 }
 
 void EditorTest::WindowSystemRepaint() {

@@ -16,10 +16,11 @@
 
 namespace q2::test {
 
-void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held = {});
+void Press(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held = {},
+           Qt::KeyboardModifiers modifiers = {});
 void Move(QWidget* box, Qt::MouseButtons held, QPointF at);
 void Release(QWidget* box, Qt::MouseButton button, QPointF at, Qt::MouseButtons held = {});
-void Click(QWidget* box, Qt::MouseButton button, QPointF at);
+void Click(QWidget* box, Qt::MouseButton button, QPointF at, Qt::KeyboardModifiers modifiers = {});
 // Centre of cell (column, row) of a picture box.
 inline QPointF Cell(int column, int row) { return QPointF(8 * column + 3, 8 * row + 3); }
 
@@ -41,6 +42,8 @@ protected:
     // taking it paints nothing.
     QImage MapScreen() { return Shown(Form().pbxMap); }
     QImage TilesetScreen() { return Shown(Form().pbxTileset); }
+    // What the map view's canvas shows of the map.
+    QImage ViewScreen();
     // A repaint of the whole window asked for by the window system, as when
     // it is restored from the taskbar.
     void WindowSystemRepaint();
