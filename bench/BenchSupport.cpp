@@ -114,6 +114,7 @@ Editor::Editor() : m_program(std::make_unique<modMain>()) {
 
 Editor::~Editor() {
     if (m_started) Form().hide();
+    m_program->EditsGivenUp();  // as a window closed with the edits given up: no journal for the next one
     m_program.reset();
     ProcessEvents();  // deferred deletes
 }

@@ -132,6 +132,7 @@ const std::vector<CaseTarget>& SuiteTargets() {
             save,
             ratio("SaveMap/EncodeAndWrite", writeSync, 0),
             ratio("Backup/RomFile", writeSync, 0),
+            time("Journal/Step16Cells", 1 * kMilli),
             optional(floorCase(writeMemory)),
             // A save reads the whole file before writing it (has another program
             // changed it?) and again after (did it land?); the floor only writes.

@@ -5,6 +5,7 @@
 
 #include "BenchSupport.h"
 #include "app/Backup.h"
+#include "app/Journal.h"
 #include "app/RomHeader.h"
 
 #include "ExportNames.h"
@@ -219,6 +220,27 @@ void BackupCase(benchmark::State& state) {
     }
 }
 
+// One finished step of the map's history appended to the edit journal and
+// flushed to the disk (fdatasync): a 4 x 4 block stamped, 16 cells.
+void JournalStepCase(benchmark::State& state) {
+    const std::string path = WorkFolder() + "/bench.journal";
+    JournalWriter journal;
+    FileError error;
+    if (!journal.Begin(path, JournalHeader{DemoRomPath(), 0, {}, 0}, error)) {
+        state.SkipWithError(error.Text().c_str());
+        return;
+    }
+    JournalStep step;
+    for (uint8_t i = 0; i < 16; ++i) step.cells.push_back({uint8_t(i % 4), uint8_t(i / 4), {1, 2}, {3, 4}});
+    for (auto _ : state) {
+        if (!journal.Append(step, error)) {
+            state.SkipWithError(error.Text().c_str());
+            break;
+        }
+    }
+    journal.Remove();
+}
+
 } // namespace
 
 void RegisterCoreBenchmarks(bool smoke) {
@@ -234,6 +256,7 @@ void RegisterCoreBenchmarks(bool smoke) {
     Tune(RegisterBenchmark("Floor/WriteAndSync/RomFile", WriteFloor, false, true), smoke);
     Tune(RegisterBenchmark("SaveMap/EncodeAndWrite", SaveCase, false), smoke);
     Tune(RegisterBenchmark("Backup/RomFile", BackupCase), smoke);
+    Tune(RegisterBenchmark("Journal/Step16Cells", JournalStepCase), smoke);
     if (!MemoryFolder().empty()) {  // a machine without /dev/shm goes without these two
         Tune(RegisterBenchmark("Floor/Write/RomFileInMemory", WriteFloor, true, false), smoke);
         Tune(RegisterBenchmark("SaveMap/EncodeAndWriteInMemory", SaveCase, true), smoke);

@@ -512,11 +512,10 @@ void WriteViewer(RomImage& rom) {
 // Where the viewer reads a ROM offset: a bank and an address in the CPU's
 // view of the cartridge. Offsets of bank 0 are read with bank 1 selected.
 void PutPlace(RomImage& rom, size_t at, int64_t offset, int64_t length) {
-    const int64_t bank = offset < 0x4000 ? 1 : offset >> 14;
-    const int64_t address = offset < 0x4000 ? offset : 0x4000 | (offset & 0x3FFF);
-    rom[at] = uint8_t(bank);
-    rom[at + 1] = uint8_t(address & 0xFF);
-    rom[at + 2] = uint8_t(address >> 8);
+    const ViewerPlace place = ViewerPlaceOf(offset);
+    rom[at] = place.bank;
+    rom[at + 1] = uint8_t(place.address & 0xFF);
+    rom[at + 2] = uint8_t(place.address >> 8);
     rom[at + 3] = uint8_t(length & 0xFF);
     rom[at + 4] = uint8_t(length >> 8);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/TestPlay.h"
 
+#include "app/ViewerTable.h"
+
 #include "platform/File.h"
 
 #include <QDir>
@@ -11,6 +13,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace q2 {
@@ -66,35 +70,51 @@ bool RememberEmulatorCommand(const std::string& command) {
     return settings.status() == QSettings::NoError;
 }
 
-std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command) {
+std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command, SplitError* error) {
+    auto fail = [&](SplitError why) {
+        if (error) *error = why;
+        return std::nullopt;
+    };
     std::vector<std::string> words;
     std::string word;
     bool inWord = false;
     for (size_t i = 0; i < command.size(); ++i) {
         const char c = command[i];
+        if (c == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+            ++i;  // a line continued: both go
+            continue;
+        }
         if (c == ' ' || c == '\t' || c == '\n') {
             if (inWord) words.push_back(std::move(word));
             word.clear();
             inWord = false;
             continue;
         }
+        if (c == '#' && !inWord) {  // a comment, to the end of the line
+            i = std::min(command.find('\n', i), command.size()) - 1;
+            continue;
+        }
         inWord = true;
         if (c == '\'') {
             const size_t end = command.find('\'', i + 1);
-            if (end == std::string::npos) return std::nullopt;
+            if (end == std::string::npos) return fail(SplitError::OpenQuote);
             word.append(command, i + 1, end - i - 1);
             i = end;
         } else if (c == '"') {
             for (++i;; ++i) {
-                if (i >= command.size()) return std::nullopt;
+                if (i >= command.size()) return fail(SplitError::OpenQuote);
                 if (command[i] == '"') break;
+                if (command[i] == '\\' && i + 1 < command.size() && command[i + 1] == '\n') {
+                    ++i;
+                    continue;
+                }
                 if (command[i] == '\\' && i + 1 < command.size() &&
                     std::string_view("\"\\$`").find(command[i + 1]) != std::string_view::npos)
                     ++i;
                 word += command[i];
             }
         } else if (c == '\\') {
-            if (++i >= command.size()) return std::nullopt;
+            if (++i >= command.size()) return fail(SplitError::EndsInBackslash);
             word += command[i];
         } else {
             word += c;
@@ -102,6 +122,22 @@ std::optional<std::vector<std::string>> SplitCommandWords(const std::string& com
     }
     if (inWord) words.push_back(std::move(word));
     return words;
+}
+
+std::vector<std::pair<std::string, std::string>> TakeAssignments(std::vector<std::string>& words) {
+    std::vector<std::pair<std::string, std::string>> assignments;
+    size_t taken = 0;
+    for (; taken < words.size(); ++taken) {
+        const std::string& word = words[taken];
+        const size_t equals = word.find('=');
+        const auto nameChar = [](char c) { return c == '_' || std::isalnum(static_cast<unsigned char>(c)); };
+        if (equals == 0 || equals == std::string::npos || std::isdigit(static_cast<unsigned char>(word[0])) ||
+            !std::all_of(word.begin(), word.begin() + std::ptrdiff_t(equals), nameChar))
+            break;
+        assignments.emplace_back(word.substr(0, equals), word.substr(equals + 1));
+    }
+    words.erase(words.begin(), words.begin() + std::ptrdiff_t(taken));
+    return assignments;
 }
 
 std::vector<std::string> CommandForFile(std::vector<std::string> words, const std::string& file) {
@@ -121,16 +157,14 @@ TestPlayer::~TestPlayer() = default;
 std::string TestPlayer::Folder() const { return m_folder ? m_folder->path().toStdString() : ""; }
 
 EmulatorCommand TestPlayer::Command() const {
-    EmulatorCommand emulator = FindEmulatorCommand(folders);
-    if (emulator.command.empty() && !m_typed.empty()) emulator = {m_typed, "the command entered in this run"};
-    return emulator;
+    return m_typed.command.empty() ? FindEmulatorCommand(folders) : m_typed;
 }
 
-bool TestPlayer::Remember(const std::string& typed, EmulatorCommand& command) {
-    command = {typed, std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()};
-    if (RememberEmulatorCommand(typed)) return true;
-    m_typed = typed;
-    return false;
+bool TestPlayer::Remember(const std::string& typed) {
+    const bool stored = RememberEmulatorCommand(typed);
+    m_typed = {typed, stored ? std::string(kTestPlayKey) + " in [" + kTestPlayGroup + "] of " + SettingsFilePath()
+                             : std::string("the command entered in this run")};
+    return stored;
 }
 
 bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, std::string& path,
@@ -162,10 +196,17 @@ bool TestPlayer::WriteCopy(const RomImage& image, const std::string& romPath, st
 
 std::optional<std::string> TestPlayer::Play(const EmulatorCommand& emulator, RomImage rom, const MapGrid& grid,
                                             int32_t mapOffset, const std::string& romPath) {
-    const std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command);
-    if (!words) return msg::TestPlayBadCommand(emulator.command, emulator.source);
-    // The image as a save would make it, without touching the file.
+    SplitError why = SplitError::OpenQuote;
+    std::optional<std::vector<std::string>> words = SplitCommandWords(emulator.command, &why);
+    if (!words)
+        return why == SplitError::EndsInBackslash ? msg::TestPlayEndsInBackslash(emulator.command, emulator.source)
+                                                  : msg::TestPlayBadCommand(emulator.command, emulator.source);
+    const std::vector<std::pair<std::string, std::string>> assignments = TakeAssignments(*words);
+    if (words->empty()) return msg::TestPlayNoProgram(emulator.command, emulator.source);
+    // The image as a save would make it, without touching the file; the
+    // demo's viewer starts on this map.
     if (!EncodeMap(grid, mapOffset, rom)) return msg::TestPlayNoCopy("the map lies outside the ROM image");
+    SetViewerStartMap(rom, mapOffset);
     std::string file, error;
     if (!WriteCopy(rom, romPath, file, error)) return msg::TestPlayNoCopy(error);
 
@@ -176,8 +217,22 @@ std::optional<std::string> TestPlayer::Play(const EmulatorCommand& emulator, Rom
     for (size_t i = 1; i < command.size(); ++i) arguments << QString::fromStdString(command[i]);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!process.startDetached())
-        return msg::TestPlayNotStarted(emulator.command, process.errorString().toStdString(), emulator.source);
+    if (!assignments.empty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : assignments)
+            environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+        process.setProcessEnvironment(environment);
+    }
+    if (!process.startDetached()) {
+        // Qt names the system call that failed ("execve: ..."): the reason alone says more to a user.
+        std::string reason = process.errorString().toStdString();
+        const size_t colon = reason.find(": ");
+        if (colon != std::string::npos && colon > 0 &&
+            std::all_of(reason.begin(), reason.begin() + std::ptrdiff_t(colon),
+                        [](char c) { return std::islower(static_cast<unsigned char>(c)) || c == '_'; }))
+            reason.erase(0, colon + 2);
+        return msg::TestPlayNotStarted(emulator.command, reason, emulator.source);
+    }
     return std::nullopt;
 }
 

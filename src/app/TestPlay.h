@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QTemporaryDir;
@@ -49,9 +50,17 @@ bool RememberEmulatorCommand(const std::string& command);
 // Splits command into words as a POSIX shell does, expanding nothing: blanks
 // separate words; '...' keeps what it holds as it is; "..." too, except that
 // a backslash before " \ $ or ` keeps that character alone; elsewhere a
-// backslash keeps the next character. Nothing when a quote is not closed or
-// a backslash ends the line.
-std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command);
+// backslash keeps the next character; a backslash before a line end joins
+// the lines (in "..." too); a # that starts a word begins a comment, to the
+// end of the line. Nothing when a quote is not closed or a backslash ends the
+// command; error, when given, then says which.
+enum class SplitError { OpenQuote, EndsInBackslash };
+std::optional<std::vector<std::string>> SplitCommandWords(const std::string& command, SplitError* error = nullptr);
+
+// Takes the leading words of the form NAME=value (NAME of letters, digits and
+// _, not starting with a digit) out of words, as a shell does before the
+// program's name: they are set in the program's environment.
+std::vector<std::pair<std::string, std::string>> TakeAssignments(std::vector<std::string>& words);
 
 // The words with every %f replaced by file; when no word holds %f, file is
 // appended as a word of its own.
@@ -63,8 +72,24 @@ inline constexpr char kTestPlayPrompt[] =
     "No emulator was found to test-play the map in.\n"
     "Enter the command that starts one; %f stands for the ROM file.\n"
     "For example: mgba-qt %f";
+// Shift+F5: the command in force, from source (empty: none).
+inline std::string TestPlayChangePrompt(const std::string& source) {
+    return (source.empty() ? std::string("No Test-play command is set or found.")
+                           : "The Test-play command, from " + source + ".") +
+           "\nEnter the command that starts the emulator; %f stands for the ROM file.\n"
+           "It is stored once the emulator has started with it.";
+}
+// Where a command typed into one of the boxes comes from, until it is stored.
+inline constexpr char kTypedCommandSource[] = "the command just entered";
 inline std::string TestPlayBadCommand(const std::string& command, const std::string& source) {
     return "The Test-play command has a quote that is not closed:\n" + command + "\n\nIt comes from " + source + ".";
+}
+inline std::string TestPlayEndsInBackslash(const std::string& command, const std::string& source) {
+    return "The Test-play command ends in a backslash, which joins it to nothing:\n" + command +
+           "\n\nIt comes from " + source + ".";
+}
+inline std::string TestPlayNoProgram(const std::string& command, const std::string& source) {
+    return "The Test-play command names no program to start:\n" + command + "\n\nIt comes from " + source + ".";
 }
 inline std::string TestPlayNotStored(const std::string& file) {
     return "The emulator command could not be stored in " + file + ".\nIt is used until the editor ends.";
@@ -81,7 +106,7 @@ inline std::string TestPlayNotStarted(const std::string& command, const std::str
 
 // The Test-play of one run of the editor: its private folder (made on the
 // first play, again if it was deleted, removed with this object), and the
-// command typed in this run when it could not be stored.
+// command typed in this run, which is used from then on.
 class TestPlayer {
 public:
     TestPlayer();
@@ -92,14 +117,17 @@ public:
     // Where a known emulator is looked for beyond PATH.
     std::vector<std::string> folders{kEmulatorFolder};
 
-    // FindEmulatorCommand, else the command typed in this run; empty when neither.
+    // The command typed in this run, else FindEmulatorCommand; empty when neither.
     EmulatorCommand Command() const;
-    // A command the user typed: stored in the settings file, or, when that
-    // fails (false), kept for this run. Either way it is the command to use.
-    bool Remember(const std::string& typed, EmulatorCommand& command);
+    // A command the user typed and that started: the one used for the rest of
+    // the run, and stored in the settings file (false when that failed).
+    bool Remember(const std::string& typed);
     // rom with grid put at mapOffset, written to a new file in the private
     // folder (named after romPath) and handed to the emulator, which runs on
-    // its own. The message to show when it did not start; nothing when it did.
+    // its own. When rom carries the demo viewer's map table, the copy starts
+    // on that map. Leading NAME=value words of the command go into the
+    // emulator's environment. The message to show when it did not start;
+    // nothing when it did.
     std::optional<std::string> Play(const EmulatorCommand& emulator, RomImage rom, const MapGrid& grid,
                                     int32_t mapOffset, const std::string& romPath);
     // The private folder; empty before the first play.
@@ -109,7 +137,7 @@ private:
     bool WriteCopy(const RomImage& image, const std::string& romPath, std::string& path, std::string& error);
 
     std::unique_ptr<QTemporaryDir> m_folder;
-    std::string m_typed;
+    EmulatorCommand m_typed;
 };
 
 } // namespace q2

@@ -2,13 +2,19 @@
 #include "app/modMain.h"
 
 #include "app/Backup.h"
+#include "app/ViewerTable.h"
 #include "map/MapRender.h"
 #include "platform/CommonDialog.h"
 #include "platform/ToolkitServices.h"
 #include "tiles/Tileset.h"
 #include "ui/frmMain.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <ctime>
 #include <filesystem>
+#include <span>
 
 namespace q2 {
 
@@ -20,10 +26,41 @@ bool AskYes(const std::string& text) {
     return Toolkit().MessageBox(text, MsgButtons::YesNo, MsgIcon::Exclamation) == MsgResult::Yes;
 }
 
+std::string AbsolutePath(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+}
+
+// The bytes of the map of entry in image; empty when they do not all lie in it.
+std::span<const uint8_t> MapBytes(const RomImage& image, const MapEntry& entry) {
+    const int64_t length = MapByteCount(entry.IsSubMap);
+    if (!RangeInside(entry.MapOffset, length, image.size())) return {};
+    return std::span<const uint8_t>(image).subspan(size_t(entry.MapOffset), size_t(length));
+}
+
+// The cells of the map of entry that differ between two images (none when
+// either does not hold the map).
+int CellsChanged(const RomImage& a, const RomImage& b, const MapEntry& entry) {
+    const std::span<const uint8_t> x = MapBytes(a, entry), y = MapBytes(b, entry);
+    if (x.empty() || y.empty()) return 0;
+    int cells = 0;
+    for (size_t i = 0; i < x.size(); ++i) cells += x[i] != y[i];
+    return cells;
+}
+
+int CellsChanged(const MapGrid& a, const MapGrid& b) {
+    int cells = 0;
+    for (int y = 0; y < std::min(a.Rows(), b.Rows()); ++y)
+        for (int x = 0; x < std::min(a.Columns(), b.Columns()); ++x)
+            cells += a(x, y, 0) != b(x, y, 0) || a(x, y, 1) != b(x, y, 1);
+    return cells;
+}
+
 } // namespace
 
 modMain::modMain()
-    : m_watch({RomOnDisk, [this] { return MapModified; }, [this](RomImage bytes) { AdoptRomFile(std::move(bytes)); }}) {
+    : m_watch({RomOnDisk, [this] { return MapModified; }, [this](RomImage bytes) { AdoptRomFile(std::move(bytes)); }}),
+      m_journal({History, [this] { return JournalHeaderNow(); },
+                 [](const FileError& error) { Tell(msg::JournalNotWritten(error.Text())); }}) {
     History.Steps.Add([this](const StepEvent& step) { StepTaken(step); });
 }
 
@@ -78,10 +115,17 @@ bool modMain::OpenRom(std::string fileName) {
     }
     RomReadOnly = readOnly;
     m_watch.Start(RomPath);
-    m_form->setWindowTitle(
-        QString::fromStdString(msg::kCaptionPrefix + fileTitle + (readOnly ? msg::kReadOnlyCaptionSuffix : "")));
+    ShowCaption();
     m_form->show();
+    m_journal.SetRom(RomPath);
+    OfferJournal();
     return true;
+}
+
+void modMain::ShowCaption() {
+    const std::string title = QFileInfo(QString::fromStdString(RomPath)).fileName().toStdString();
+    m_form->setWindowTitle(
+        QString::fromStdString(msg::kCaptionPrefix + title + (RomReadOnly ? msg::kReadOnlyCaptionSuffix : "")));
 }
 
 bool modMain::ReadRomFile(const std::string& path) {
@@ -129,7 +173,21 @@ bool modMain::LoadMap(int16_t index, bool askFirst) {
         return false;
     }
     if (askFirst && !ConfirmUnsavedMap()) return false;
+    // Edits given up: the file as it is now, which may hold what another
+    // program wrote while they kept its reload back.
+    if (MapModified && !RomPath.empty() && !RomFileHolds(RomPath, RomOnDisk)) {
+        RomReadResult now = q2::ReadRomFile(RomPath);
+        if (now.ok() || now.status == RomReadStatus::Empty) {
+            Rom = now.bytes;
+            RomOnDisk = std::move(now.bytes);
+        }
+        if (!MapEntryFits(entry, Rom.size())) {
+            Tell(OutsideMessage(index, Rom.size()));
+            return false;
+        }
+    }
 
+    m_journal.Remove();  // saved, or given up
     CurrentMap = index;
     BuildTileset(entry.TilesetFirst, entry.TilesetLast);
     DecodeMap(entry.MapOffset, entry.IsSubMap);
@@ -159,17 +217,19 @@ bool modMain::SaveMap() {
         return notSaved();
     }
 
+    const bool known = CurrentMap >= 0 && size_t(CurrentMap) < Catalogue.entries.size();
     // The file as it is now. When another program has written to it since
     // the editor read it, this map goes into those bytes, not over them.
     const bool same = RomFileHolds(RomPath, RomOnDisk);  // read whole only when it is not
     RomReadResult onDisk = same ? RomReadResult{RomReadStatus::Ok, {}, {}} : q2::ReadRomFile(RomPath);
     const bool exists = onDisk.ok() || onDisk.status == RomReadStatus::Empty;
     const bool changed = !same && exists && onDisk.bytes != RomOnDisk;
-    if (changed && !AskYes(msg::ChangedOnDisk(RomPath))) return notSaved();
+    const int overwritten =
+        changed && known ? CellsChanged(onDisk.bytes, RomOnDisk, Catalogue.entries[size_t(CurrentMap)]) : 0;
+    if (changed && !AskYes(msg::ChangedOnDisk(RomPath, overwritten))) return notSaved();
     RomImage& image = changed ? onDisk.bytes : Rom;
 
     std::string error;
-    const bool known = CurrentMap >= 0 && size_t(CurrentMap) < Catalogue.entries.size();
     if (onDisk.status == RomReadStatus::TooLarge || onDisk.status == RomReadStatus::ReadError) {
         error = onDisk.message;  // nothing to compare with: better not to write
     } else if (!known || !EncodeMap(Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, image)) {
@@ -184,6 +244,7 @@ bool modMain::SaveMap() {
         if (WriteRomFile(RomPath, Rom, error)) {
             RomOnDisk = Rom;
             History.SetClean();
+            m_journal.Remove();
             MapChanged.Tell();  // nothing unsaved now
             return true;
         }
@@ -288,19 +349,164 @@ void modMain::AdoptRomFile(RomImage bytes) {
     RedrawFromRom();
 }
 
+// ---- Save ROM As ----
+
+bool modMain::SaveRomAs() {
+    if (RomPath.empty() || CurrentMap < 0 || size_t(CurrentMap) >= Catalogue.entries.size()) return false;
+    const QFileInfo current(QString::fromStdString(RomPath));
+    std::string path = current.fileName().toStdString(), filter = msg::kRomFilter;
+    int32_t filterIndex = 1;
+    cCommonDialog dialog;
+    if (!dialog.VBGetSaveFileName(path, std::string(), false, filter, filterIndex, current.absolutePath().toStdString(),
+                                  msg::kSaveAsTitle, "gb", m_form.get()))
+        return false;
+    RomImage image = Rom;
+    if (!EncodeMap(Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, image)) {
+        Tell("The ROM was not saved.\nThe map lies outside the ROM image.");
+        return false;
+    }
+    if (QFileInfo::exists(QString::fromStdString(path))) {
+        if (!AskYes(msg::ReplaceQuestion(path))) return false;
+        const BackupResult backup = BackupRomFile(path);
+        if (!backup.ok && !AskYes(msg::BackupFailed(path, backup.error))) return false;
+    }
+    FileError error;
+    if (!WriteNewFile(path, image, error)) {
+        Tell("The ROM was not saved.\n" + error.Text());
+        return false;
+    }
+    m_journal.Remove();  // the edits are in a file now
+    m_backedUp.insert(path);  // backed up, or new: a further save needs no copy
+    Rom = image;
+    RomOnDisk = std::move(image);
+    RomPath = path;
+    RomReadOnly = false;
+    History.SetClean();
+    SyncModified();
+    m_watch.Start(RomPath);
+    m_journal.SetRom(RomPath);
+    ShowCaption();
+    return true;
+}
+
+// ---- The journal of unsaved edits ----
+
+JournalHeader modMain::JournalHeaderNow() const {
+    JournalHeader header;
+    header.romPath = AbsolutePath(RomPath);
+    header.mapIndex = CurrentMap;
+    header.mapHash = HashMapBytes(MapBytes(RomOnDisk, Catalogue.entries[size_t(CurrentMap)]));
+    header.time = int64_t(std::time(nullptr));
+    return header;
+}
+
+void modMain::OfferJournal() {
+    const std::string path = m_journal.Path();
+    if (path.empty()) return;
+    JournalReadResult read = ReadJournal(path);
+    if (read.status == JournalReadStatus::Missing) return;
+    const JournalHeader& header = read.journal.header;
+    if (read.status == JournalReadStatus::Ok && header.romPath != AbsolutePath(RomPath)) {
+        read.status = JournalReadStatus::Refused;
+        read.reason = "it belongs to another file, " + header.romPath;
+    } else if (read.status == JournalReadStatus::Ok && size_t(header.mapIndex) >= Catalogue.entries.size()) {
+        read.status = JournalReadStatus::Refused;
+        read.reason = "it names map " + std::to_string(header.mapIndex) + ", which is not in the list of maps";
+    }
+    if (read.status == JournalReadStatus::Refused) {
+        Tell(msg::JournalRefused(path, read.reason));
+        return;
+    }
+    if (read.journal.steps.empty()) {  // begun, but no step reached it
+        RemoveFile(path);
+        return;
+    }
+    const int16_t index = int16_t(header.mapIndex);
+    const MapEntry& entry = Catalogue.entries[size_t(index)];
+    const std::string& name = Catalogue.names[size_t(index)];
+    const std::span<const uint8_t> bytes = MapBytes(Rom, entry);
+    MapGrid base;
+    if (bytes.empty() || !MapEntryFits(entry, Rom.size()) || HashMapBytes(bytes) != header.mapHash ||
+        !q2::DecodeMap(Rom, entry.MapOffset, entry.IsSubMap, base)) {
+        Tell(msg::JournalStale(name, path));
+        return;
+    }
+    const MapGrid model = ReplayJournal(read.journal, base);
+    const std::string when =
+        QDateTime::fromSecsSinceEpoch(header.time).toString("yyyy-MM-dd HH:mm:ss").toStdString();
+    if (Toolkit().MessageBox(msg::RestoreQuestion(name, when, CellsChanged(base, model)), MsgButtons::YesNo,
+                             MsgIcon::Question) != MsgResult::Yes) {
+        FileError error;
+        if (!DiscardJournal(path, error)) Tell(msg::JournalNotSetAside(error.Text()));
+        return;
+    }
+    if (!LoadMap(index, false)) return;
+    ReplaySteps(read.journal, model);
+    if (m_journal.Continue() && History.IsClean()) m_journal.Remove();
+}
+
+void modMain::ReplaySteps(const Journal& journal, const MapGrid& model) {
+    {
+        EditJournal::Replaying replaying(m_journal);
+        for (const JournalStep& step : journal.steps) {
+            const bool undone = step.kind == JournalStep::Kind::Undone;
+            const bool retraced = undone                                     ? History.Undo()
+                                  : step.kind == JournalStep::Kind::Redone ? History.Redo()
+                                                                           : false;
+            if (!retraced) PushStep(step.cells, undone);  // done, or beyond what the history holds
+        }
+        if (Grid != model) {  // the history could not retrace them: one step to where they ended
+            LoadMap(CurrentMap, false);
+            std::vector<JournalCell> cells;
+            for (int y = 0; y < Grid.Rows(); ++y)
+                for (int x = 0; x < Grid.Columns(); ++x)
+                    if (Grid(x, y, 0) != model(x, y, 0) || Grid(x, y, 1) != model(x, y, 1))
+                        cells.push_back({uint8_t(x), uint8_t(y), {}, {model(x, y, 0), model(x, y, 1)}});
+            PushStep(cells, false);
+        }
+    }
+    m_form->pbxMap_Paint();
+    MapChanged.Tell();
+}
+
+void modMain::PushStep(const std::vector<JournalCell>& cells, bool before) {
+    History.BeginStroke();
+    MapCellPainter painter = CellPainter();
+    for (const JournalCell& cell : cells) {
+        const uint8_t* tile = before ? cell.before : cell.after;
+        if (Grid.Contains(cell.x, cell.y)) painter.Draw(cell.x, cell.y, tile[0], tile[1]);
+    }
+    History.Placed();
+    History.EndStroke();
+}
+
 // ---- Test-play ----
 
-void modMain::TestPlay() {
+void modMain::TestPlay(std::optional<std::string> typed) {
     if (RomPath.empty() || CurrentMap < 0 || size_t(CurrentMap) >= Catalogue.entries.size()) return;
-    EmulatorCommand emulator = Player.Command();
+    EmulatorCommand emulator = typed ? EmulatorCommand{*typed, msg::kTypedCommandSource} : Player.Command();
     if (emulator.command.empty()) {
-        const std::optional<std::string> typed = Toolkit().InputBox(msg::kTestPlayPrompt, "");
+        typed = Toolkit().InputBox(msg::kTestPlayPrompt, "");
         if (!typed || typed->find_first_not_of(" \t\n") == std::string::npos) return;
-        if (!Player.Remember(*typed, emulator)) Tell(msg::TestPlayNotStored(SettingsFilePath()));
+        emulator = {*typed, msg::kTypedCommandSource};
     }
     const std::optional<std::string> failed =
         Player.Play(emulator, Rom, Grid, Catalogue.entries[size_t(CurrentMap)].MapOffset, RomPath);
-    if (failed) Tell(*failed);
+    if (failed) {
+        Tell(*failed);
+        return;
+    }
+    // Stored only now that it has started: a mistyped command is never kept.
+    if (typed && !Player.Remember(*typed)) Tell(msg::TestPlayNotStored(SettingsFilePath()));
+}
+
+void modMain::ChangeTestPlayCommand() {
+    if (RomPath.empty()) return;
+    const EmulatorCommand current = Player.Command();
+    const std::optional<std::string> typed =
+        Toolkit().InputBox(msg::TestPlayChangePrompt(current.source), current.command);
+    if (!typed || typed->find_first_not_of(" \t\n") == std::string::npos) return;
+    TestPlay(typed);
 }
 
 } // namespace q2

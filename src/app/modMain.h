@@ -7,6 +7,7 @@
 
 #include "app/Catalogue.h"
 #include "app/EditHistory.h"
+#include "app/EditJournal.h"
 #include "app/Rom.h"
 #include "app/RomWatch.h"
 #include "app/TestPlay.h"
@@ -16,6 +17,7 @@
 #include "ui/Selection.h"
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -40,16 +42,48 @@ inline std::string ReadOnlyNotSaved(const std::string& path) {
     return "The file " + path + " was opened read-only, so nothing was written.\n"
            "To save into it, load it again with \"Open as read-only\" unticked.";
 }
-// Saving: another program wrote to the ROM file after the editor read it.
-inline std::string ChangedOnDisk(const std::string& path) {
+// Saving: another program wrote to the ROM file after the editor read it,
+// changing cells of this map's cells (maybe none).
+inline std::string ChangedOnDisk(const std::string& path, int cells) {
+    const std::string changed =
+        cells == 0 ? "The other program changed none of this map's cells."
+                   : "The other program changed " + std::to_string(cells) + (cells == 1 ? " cell" : " cells") +
+                         " of this map; Yes writes your map over " + (cells == 1 ? "it." : "them.");
     return "The file " + path + " was changed by another program since the editor read it.\n\n"
-           "Write this map into the file as it is now? Everything else in the file stays as the other "
-           "program left it.";
+           "Write this map into the file as it is now? " + changed +
+           " Everything else in the file stays as the other program left it.";
 }
 // Saving: the copy of the ROM file kept before its first write could not be made.
 inline std::string BackupFailed(const std::string& path, const std::string& reason) {
     return "No backup of " + path + " could be made before saving:\n" + reason +
            "\n\nSave the map without a backup?";
+}
+// Opening: a journal of unsaved edits to this ROM file was found.
+inline std::string RestoreQuestion(const std::string& map, const std::string& when, int cells) {
+    return "Unsaved changes to \"" + map + "\" from " + when + " were found (" + std::to_string(cells) +
+           (cells == 1 ? " cell" : " cells") + " changed). Restore them?";
+}
+inline std::string JournalStale(const std::string& map, const std::string& journal) {
+    return "Unsaved changes to \"" + map + "\" were found in " + journal +
+           ", but another program has changed that map in the ROM file since, so nothing was restored.\n"
+           "The journal is kept.";
+}
+inline std::string JournalRefused(const std::string& journal, const std::string& reason) {
+    return "The journal of unsaved changes " + journal + " cannot be used: " + reason +
+           ".\nNothing was restored; the journal is kept.";
+}
+inline std::string JournalNotSetAside(const std::string& reason) {
+    return "The journal of unsaved changes could not be set aside, so it will be offered again:\n" + reason;
+}
+// Editing: a step could not be added to the journal.
+inline std::string JournalNotWritten(const std::string& reason) {
+    return "Unsaved changes can no longer be kept in the journal:\n" + reason +
+           "\n\nThey are kept while the editor runs; save the map to keep them for good.";
+}
+// Save ROM As.
+inline constexpr char kSaveAsTitle[] = "Save ROM As...";
+inline std::string ReplaceQuestion(const std::string& path) {
+    return "The file " + path + " exists. Replace it?\nA backup of it is kept first.";
 }
 // Loading: the map's bytes do not all lie in the file.
 inline std::string MapOutsideFile(const std::string& map, const std::string& file, size_t size) {
@@ -89,6 +123,11 @@ public:
     // was opened read-only, the user chose not to write into a file another
     // program has changed or not to save without a backup, or the write failed.
     bool SaveMap();
+    // Writes the whole image with the current map into a new file chosen in a
+    // save dialog (replacing one asks first and backs it up) and goes on with
+    // that file: its caption and watch, not read-only, the map clean. False,
+    // with the user told where it failed, when nothing was written.
+    bool SaveRomAs();
 
     // The steps of a load and of painting.
     void BuildTileset(int32_t first, int32_t last);
@@ -114,7 +153,14 @@ public:
 
     // The ROM image with the current map in it, written to a new private file
     // and handed to the emulator, which runs on its own.
-    void TestPlay();
+    void TestPlay() { TestPlay(std::nullopt); }
+    // Asks for the Test-play command, showing the one in force and where it
+    // comes from, and plays with it; it is stored once it has started.
+    void ChangeTestPlayCommand();
+
+    // The window closes with the user's word: unsaved edits are given up and
+    // their journal goes.
+    void EditsGivenUp() { m_journal.Remove(); }
 
     frmMain& Form() { return *m_form; }
 
@@ -146,6 +192,19 @@ public:
 private:
     bool LoadMap(int16_t index, bool askFirst);
     bool OpenRom(std::string fileName);
+    // typed: a command the user has just entered, stored once it has started.
+    void TestPlay(std::optional<std::string> typed);
+    // The caption for the ROM file at RomPath.
+    void ShowCaption();
+    // A journal of unsaved edits to the ROM file just opened: offered back,
+    // set aside at the user's word, or said why it cannot be used.
+    void OfferJournal();
+    // The journal's steps put into the history of the map loaded from the file.
+    void ReplaySteps(const Journal& journal, const MapGrid& model);
+    // One step of cells, as a stroke that drew them.
+    void PushStep(const std::vector<JournalCell>& cells, bool before);
+    // What a journal begun now records of the file and the map.
+    JournalHeader JournalHeaderNow() const;
     // Backs the ROM file up before the first write to it in this run. False
     // when that failed and the user chose not to save without a backup.
     bool BackUpBeforeFirstWrite();
@@ -165,6 +224,7 @@ private:
     // ROM paths backed up in this run, or saved without a backup at the user's word.
     std::set<std::string> m_backedUp;
     RomWatch m_watch;
+    EditJournal m_journal;
 };
 
 } // namespace q2

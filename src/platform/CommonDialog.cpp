@@ -91,50 +91,75 @@ bool cCommonDialog::VBGetOpenFileName(std::string& Filename, InOut<std::string> 
                                       InOut<int32_t> FilterIndex, const std::string& InitDir,
                                       const std::string& DlgTitle, const std::string& DefaultExt,
                                       QWidget* Owner, InOut<int32_t> flags) {
+    const int32_t dialogFlags = OpenFileFlags(FileMustExist, MultiSelect, *ReadOnly, HideReadOnly, *flags);
+    OpenFileRequest request;
+    request.fileMustExist = FileMustExist;
+    request.multiSelect = MultiSelect;
+    request.readOnly = *ReadOnly;
+    request.hideReadOnly = HideReadOnly;
+    bool readOnlyAtClosing = false;
+    const bool chosen = Show(false, request, dialogFlags, Filename, *FileTitle, *Filter, *FilterIndex, InitDir,
+                             DlgTitle, DefaultExt, Owner, *flags, readOnlyAtClosing);
+    if (chosen && readOnlyAtClosing) *ReadOnly = true;
+    return chosen;
+}
+
+bool cCommonDialog::VBGetSaveFileName(std::string& Filename, InOut<std::string> FileTitle, bool OverwritePrompt,
+                                      InOut<std::string> Filter, InOut<int32_t> FilterIndex,
+                                      const std::string& InitDir, const std::string& DlgTitle,
+                                      const std::string& DefaultExt, QWidget* Owner, InOut<int32_t> flags) {
+    uint32_t dialogFlags = static_cast<uint32_t>(*flags) &
+                           ~static_cast<uint32_t>(OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_READONLY);
+    if (OverwritePrompt) dialogFlags |= OFN_OVERWRITEPROMPT;
+    OpenFileRequest request;
+    request.fileMustExist = false;
+    request.hideReadOnly = true;
+    request.overwritePrompt = OverwritePrompt;
+    bool readOnlyAtClosing = false;
+    return Show(true, request, static_cast<int32_t>(dialogFlags), Filename, *FileTitle, *Filter, *FilterIndex,
+                InitDir, DlgTitle, DefaultExt, Owner, *flags, readOnlyAtClosing);
+}
+
+bool cCommonDialog::Show(bool save, OpenFileRequest& request, int32_t dialogFlags, std::string& Filename,
+                         std::string& FileTitle, std::string& Filter, int32_t& FilterIndex,
+                         const std::string& InitDir, const std::string& DlgTitle, const std::string& DefaultExt,
+                         QWidget* Owner, int32_t& flags, bool& readOnly) {
     m_apiReturn = 0;
     m_extendedError = 0;
 
     auto fail = [&](int32_t error) {
         m_extendedError = error;
         Filename.clear();
-        FileTitle->clear();
-        *flags = 0;
-        *FilterIndex = -1;
-        Filter->clear();
+        FileTitle.clear();
+        flags = 0;
+        FilterIndex = -1;
+        Filter.clear();
         return false;
     };
 
-    const int32_t dialogFlags = OpenFileFlags(FileMustExist, MultiSelect, *ReadOnly, HideReadOnly, *flags);
-
-    const std::optional<std::string> converted = ConvertFilter(*Filter);
+    const std::optional<std::string> converted = ConvertFilter(Filter);
     if (!converted) return fail(kErrFilterTooLong);
-    if (Filename.size() > kMaxPath || FileTitle->size() > kMaxPath) return fail(kErrNameTooLong);
+    if (Filename.size() > kMaxPath || FileTitle.size() > kMaxPath) return fail(kErrNameTooLong);
 
-    OpenFileRequest request;
     request.title = DlgTitle;
     request.filters = QtNameFilters(*converted);
-    const int32_t index = *FilterIndex;
     request.selectedFilter =
-        index >= 1 && static_cast<std::size_t>(index) <= request.filters.size() ? index - 1 : 0;
+        FilterIndex >= 1 && static_cast<std::size_t>(FilterIndex) <= request.filters.size() ? FilterIndex - 1 : 0;
     request.initialDir = InitDir;
     request.initialFile = Filename;
-    request.fileMustExist = FileMustExist;
-    request.multiSelect = MultiSelect;
-    request.readOnly = *ReadOnly;
-    request.hideReadOnly = HideReadOnly;
     request.defaultSuffix = DefaultExt;
     request.owner = Owner;
 
-    const OpenFileResult result = Toolkit().GetOpenFileName(request);
+    const OpenFileResult result = save ? Toolkit().GetSaveFileName(request) : Toolkit().GetOpenFileName(request);
     m_apiReturn = result.accepted ? 1 : 0;
     if (!result.accepted) return fail(0);
 
     Filename = result.path;
-    *FileTitle = QFileInfo(QString::fromStdString(result.path)).fileName().toStdString();
-    *flags = (dialogFlags & ~OFN_READONLY) | (result.readOnly ? OFN_READONLY : 0);
-    *FilterIndex = result.selectedFilter + 1;
-    *Filter = FilterPair(*converted, *FilterIndex);
-    if (result.readOnly) *ReadOnly = true;
+    FileTitle = QFileInfo(QString::fromStdString(result.path)).fileName().toStdString();
+    flags = (dialogFlags & ~OFN_READONLY) | (result.readOnly && !save ? OFN_READONLY : 0);
+    FilterIndex = result.selectedFilter + 1;
+    Filter = FilterPair(*converted, FilterIndex);
+    readOnly = result.readOnly && !save;
     return true;
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// cCommonDialog: the open-file dialog behind one call, VBGetOpenFileName,
-// which takes all of the dialog's settings and hands back the chosen file.
+// cCommonDialog: the open-file and save-file dialogs behind one call each,
+// VBGetOpenFileName and VBGetSaveFileName, which take all of the dialog's
+// settings and hand back the chosen file.
 // The dialog itself is the toolkit service's (ToolkitServices.h).
 //
 // Texts are UTF-8. A filter is a list of description and pattern items
@@ -20,6 +21,8 @@
 class QWidget;
 
 namespace q2 {
+
+struct OpenFileRequest;
 
 // An argument that is read going in and written coming back. Binds to the
 // caller's variable; anything else (a literal, a default) is held as a
@@ -45,6 +48,7 @@ private:
 
 // Dialog flags, with the values the open-file dialog has always used.
 constexpr int32_t OFN_READONLY = 0x1;
+constexpr int32_t OFN_OVERWRITEPROMPT = 0x2;
 constexpr int32_t OFN_HIDEREADONLY = 0x4;
 constexpr int32_t OFN_ENABLEHOOK = 0x20;
 constexpr int32_t OFN_ENABLETEMPLATE = 0x40;
@@ -99,6 +103,22 @@ public:
                            QWidget* Owner = nullptr,
                            InOut<int32_t> flags = 0);
 
+    // Shows the modal save-file dialog; true when the user chose a file name.
+    // The arguments are VBGetOpenFileName's, with one more:
+    //   OverwritePrompt  the dialog asks before a file that exists is chosen;
+    //                false leaves asking to the caller.
+    // The file need not exist; there is no read-only choice.
+    bool VBGetSaveFileName(std::string& Filename,
+                           InOut<std::string> FileTitle = std::string(),
+                           bool OverwritePrompt = true,
+                           InOut<std::string> Filter = std::string("All (*.*)| *.*"),
+                           InOut<int32_t> FilterIndex = 1,
+                           const std::string& InitDir = std::string(),
+                           const std::string& DlgTitle = std::string(),
+                           const std::string& DefaultExt = std::string(),
+                           QWidget* Owner = nullptr,
+                           InOut<int32_t> flags = 0);
+
     // The dialog's flags for these arguments.
     static int32_t OpenFileFlags(bool FileMustExist, bool MultiSelect, bool ReadOnly,
                                  bool HideReadOnly, int32_t flags);
@@ -122,6 +142,12 @@ public:
     static std::vector<std::string> QtNameFilters(const std::string& sConverted);
 
 private:
+    // The part both dialogs share: the checks, the request and the outputs.
+    bool Show(bool save, OpenFileRequest& request, int32_t dialogFlags, std::string& Filename,
+              std::string& FileTitle, std::string& Filter, int32_t& FilterIndex, const std::string& InitDir,
+              const std::string& DlgTitle, const std::string& DefaultExt, QWidget* Owner, int32_t& flags,
+              bool& readOnly);
+
     int32_t m_apiReturn = 0;
     int32_t m_extendedError = 0;
 };

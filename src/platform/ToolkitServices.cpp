@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The default toolkit services: QMessageBox and a QFileDialog, and the switch
+// The default toolkit services: QMessageBox and QFileDialogs, and the switch
 // that lets tests put a scripted service in their place.
 
 #include "ToolkitServices.h"
@@ -10,12 +10,14 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -54,6 +56,17 @@ int SelectedFilter(const QFileDialog& dialog, const QStringList& filters) {
     }
     const auto index = filters.indexOf(dialog.selectedNameFilter());
     return index >= 0 ? int(index) : 0;
+}
+
+// The details view's size, type and date columns as wide as what they show,
+// again each time a folder has been read; the name takes the rest.
+void SizeColumnsToContent(QFileDialog& dialog) {
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!view || !view->header()) return;
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    for (int column = 0; column < header->count(); ++column)
+        header->setSectionResizeMode(column, column == 0 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
 }
 
 class QtToolkit final : public ToolkitServices {
@@ -107,7 +120,23 @@ public:
         return closed;
     }
 
-    OpenFileResult GetOpenFileName(const OpenFileRequest& request) override {
+    OpenFileResult GetOpenFileName(const OpenFileRequest& request) override { return Run(request, false); }
+    OpenFileResult GetSaveFileName(const OpenFileRequest& request) override { return Run(request, true); }
+
+    std::optional<std::string> InputBox(const std::string& prompt, const std::string& text) override {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return std::nullopt;
+        QInputDialog box;
+        box.setWindowTitle(QString::fromUtf8(kAppTitle));
+        box.setInputMode(QInputDialog::TextInput);
+        box.setLabelText(ToQt(prompt));
+        box.setTextValue(ToQt(text));
+        box.resize(420, box.sizeHint().height());
+        if (box.exec() != QDialog::Accepted) return std::nullopt;
+        return box.textValue().toStdString();
+    }
+
+private:
+    OpenFileResult Run(const OpenFileRequest& request, bool save) {
         OpenFileResult result;
         if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return result;
 
@@ -118,8 +147,10 @@ public:
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         // Filters show their description only, never the patterns behind it.
         dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.fileMustExist && !save ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+        SizeColumnsToContent(dialog);
         if (!request.title.empty()) dialog.setWindowTitle(ToQt(request.title));
 
         QStringList filters;
@@ -139,7 +170,7 @@ public:
         if (!suffix.empty()) dialog.setDefaultSuffix(ToQt(suffix));
 
         QCheckBox* readOnlyBox = nullptr;
-        if (!request.hideReadOnly) {
+        if (!request.hideReadOnly && !save) {
             if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
                 readOnlyBox = new QCheckBox(QFileDialog::tr("Open as &read-only"), &dialog);
                 readOnlyBox->setObjectName(QStringLiteral("chkReadOnly"));
@@ -157,18 +188,6 @@ public:
         result.selectedFilter = SelectedFilter(dialog, filters);
         result.readOnly = readOnlyBox ? readOnlyBox->isChecked() : request.readOnly;
         return result;
-    }
-
-    std::optional<std::string> InputBox(const std::string& prompt, const std::string& text) override {
-        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return std::nullopt;
-        QInputDialog box;
-        box.setWindowTitle(QString::fromUtf8(kAppTitle));
-        box.setInputMode(QInputDialog::TextInput);
-        box.setLabelText(ToQt(prompt));
-        box.setTextValue(ToQt(text));
-        box.resize(420, box.sizeHint().height());
-        if (box.exec() != QDialog::Accepted) return std::nullopt;
-        return box.textValue().toStdString();
     }
 };
 

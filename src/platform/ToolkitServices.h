@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Message boxes and the open-file dialog go through one replaceable service,
+// Message boxes and the file dialogs go through one replaceable service,
 // so that the program's questions can be answered by a script in tests.
 
 #include <optional>
@@ -29,6 +29,7 @@ struct OpenFileRequest {
     bool hideReadOnly = false;
     std::string defaultSuffix;         // added to a typed name without one
     QWidget* owner = nullptr;
+    bool overwritePrompt = true;       // save dialog: the dialog asks before a file is replaced
 };
 
 struct OpenFileResult {
@@ -45,6 +46,13 @@ public:
     virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) = 0;
     // The modal open-file dialog.
     virtual OpenFileResult GetOpenFileName(const OpenFileRequest& request) = 0;
+    // The modal save-file dialog, for a file that need not exist; fileMustExist,
+    // multiSelect and the read-only choice do not apply. A service without one
+    // answers as if cancelled.
+    virtual OpenFileResult GetSaveFileName(const OpenFileRequest& request) {
+        (void)request;
+        return {};
+    }
     // A modal box titled "Quill2 MapEditor" asking for one line of text, which
     // starts as text. The line entered, or nothing when cancelled. A service
     // without such a box answers as if cancelled.

@@ -42,6 +42,12 @@ constexpr COLORREF kFrameColour = RGB(255, 0, 0);
 const QKeySequence kUndoKeys[] = {QKeySequence(Qt::CTRL | Qt::Key_Z)};
 const QKeySequence kRedoKeys[] = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)};
 const QKeySequence kTestPlayKeys[] = {QKeySequence(Qt::Key_F5)};
+// Keys for the buttons and for what has no button.
+const QKeySequence kSaveKeys[] = {QKeySequence(Qt::CTRL | Qt::Key_S)};
+const QKeySequence kSaveAsKeys[] = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
+const QKeySequence kOpenKeys[] = {QKeySequence(Qt::CTRL | Qt::Key_O)};
+const QKeySequence kHelpKeys[] = {QKeySequence(Qt::Key_F1)};
+const QKeySequence kTestPlayCommandKeys[] = {QKeySequence(Qt::SHIFT | Qt::Key_F5)};
 const QKeySequence kMapViewKeys[] = {QKeySequence(Qt::Key_F6)};
 
 constexpr int kCanvasWidth = 256;
@@ -127,6 +133,11 @@ void frmMain::BindKeys(QWidget& window) {
     bind(kUndoKeys, [this] { m_program.Undo(); });
     bind(kRedoKeys, [this] { m_program.Redo(); });
     bind(kTestPlayKeys, [this] { m_program.TestPlay(); });
+    bind(kSaveKeys, [this] { m_program.SaveMap(); });
+    bind(kSaveAsKeys, [this] { m_program.SaveRomAs(); });
+    bind(kOpenKeys, [this] { m_program.OpenRom(); });
+    bind(kHelpKeys, [this] { cmdHelp_Click(); });
+    bind(kTestPlayCommandKeys, [this] { m_program.ChangeTestPlayCommand(); });
     bind(kMapViewKeys, [this] { ShowMapView(); });
 }
 
@@ -150,6 +161,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    m_program.EditsGivenUp();  // saved, unmodified, or given up at the user's word
     event->accept();
     if (m_mapView) m_mapView->close();
     QCoreApplication::quit();

@@ -160,7 +160,8 @@ TEST_F(EditingLoop, AnotherWriterIsFollowedWhileTheMapIsUnmodified) {
 }
 
 // Unsaved edits are never reloaded over; the save asks, then shows the other
-// program's tiles; undone back to the state saved, the map follows the file.
+// program's tiles; undone back to the state saved, or given up at a load,
+// the map follows the file.
 TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
     Start(romPath);
     StampOneTile();
@@ -169,7 +170,7 @@ TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
     EXPECT_EQ(program->Grid(4, 4, 0), 1);
     EXPECT_EQ(program->Rom, rom);
 
-    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath));
+    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath, 1));
     Form().cmdSaveMap->click();
     RomImage expected = WithStamp(Other(9));
     expected[kMap0 + 2 * 32 + 7] = rom[kMap0 + 2 * 32 + 7];  // this map is the editor's
@@ -182,14 +183,26 @@ TEST_F(EditingLoop, WhileModifiedNothingReloadsAndTheSaveAsks) {
     WaitPastReloadDelay();
     Key(kUndo);  // back to the state saved: what was written meanwhile shows
     EXPECT_TRUE(Follows(11));
+
+    // Edits given up at a load make way for what was written meanwhile.
+    rom = Other(11);
+    StampOneTile();
+    WriteFile(romPath, Other(13));
+    WaitPastReloadDelay();
+    script.AnswerMessage(MsgResult::No, msg::kSaveQuestion);
+    ClickLoadMap(0);
+    ExpectShows(Other(13));
+    EXPECT_EQ(MapFrame(), "Map");
 }
 
 // The emulator gets a private new copy holding the unsaved edit, the file and
-// the modified state untouched; quotes are kept; a command that cannot run is said.
+// the modified state untouched; quotes are kept, leading NAME=value words go
+// into its environment; a command that cannot run is said, with the reason alone.
 TEST_F(EditingLoop, TestPlayHandsTheEmulatorACopyWithTheEditedMap) {
     const std::string played = dir.File("played copy.gb");
-    // A stand-in emulator that copies the file it is given.
-    ScopedEnv emulator(kEmulatorVariable, "sh -c 'cp \"$0\" \"$1.part\" && mv \"$1.part\" \"$1\"' %f '" + played + "'");
+    // A stand-in emulator that copies the file it is given where its environment says.
+    ScopedEnv emulator(kEmulatorVariable,
+                       "DEST='" + played + "' sh -c 'cp \"$0\" \"$DEST.part\" && mv \"$DEST.part\" \"$DEST\"' %f");
     Start(romPath);
     StampOneTile();
     ASSERT_TRUE(Plays(played));
@@ -209,9 +222,11 @@ TEST_F(EditingLoop, TestPlayHandsTheEmulatorACopyWithTheEditedMap) {
 
     const std::string source = std::string("the environment variable ") + kEmulatorVariable;
     const std::pair<std::string, std::string> cannotStart[] = {
-        {"/no/such/emulator %f", "No such file or directory"},
+        {"/no/such/emulator %f", msg::TestPlayNotStarted("/no/such/emulator %f", "No such file or directory", source)},
         {dir.Path().string() + " %f", "Permission denied"},
         {"mgba-qt 'unclosed %f", msg::TestPlayBadCommand("mgba-qt 'unclosed %f", source)},
+        {"mgba-qt %f \\", msg::TestPlayEndsInBackslash("mgba-qt %f \\", source)},
+        {"A=1 # mgba-qt %f", msg::TestPlayNoProgram("A=1 # mgba-qt %f", source)},
     };
     for (const auto& [command, text] : cannotStart) {
         ScopedEnv bad(kEmulatorVariable, command);
@@ -225,7 +240,8 @@ TEST_F(EditingLoop, TestPlayHandsTheEmulatorACopyWithTheEditedMap) {
 }
 
 // With no emulator known F5 asks; a cancel does nothing; the command typed is
-// used from then on, stored or, when it cannot be, kept for the run and said so.
+// used from then on once it has started, stored or, when it cannot be, kept
+// for the run and said so; Shift+F5 changes it.
 TEST_F(EditingLoop, WithoutAnEmulatorTestPlayAsksOnceAndRemembers) {
     ScopedEnv noVariable(kEmulatorVariable, ""), path("PATH", dir.File("no-programs"));
     WriteFile(dir.File("blocked"), {1});  // a file where the settings folder goes
@@ -240,6 +256,9 @@ TEST_F(EditingLoop, WithoutAnEmulatorTestPlayAsksOnceAndRemembers) {
         Key(kTestPlay);
         EXPECT_FALSE(fs::exists(SettingsFilePath()));
         EXPECT_TRUE(program->Player.Folder().empty());
+        script.AnswerInput("/no/such/emulator %f").AnswerMessage(MsgResult::OK);
+        Key(kTestPlay);
+        EXPECT_FALSE(fs::exists(SettingsFilePath())) << "stored before it started";
 
         script.AnswerInput(command);
         if (!storable) script.AnswerMessage(MsgResult::OK, msg::TestPlayNotStored(SettingsFilePath()));
@@ -251,8 +270,16 @@ TEST_F(EditingLoop, WithoutAnEmulatorTestPlayAsksOnceAndRemembers) {
         }
         EXPECT_TRUE(Plays(played));  // no box: the script has no answer for one
     }
+    // Shift+F5 shows the command in force and plays with the one typed, which is stored.
+    const std::string other = "/bin/cp %f " + dir.File("other.gb");
+    script.AnswerInput(other, msg::TestPlayChangePrompt("the command entered in this run"));
+    Key(QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(dir.File("other.gb")); }));
+    EXPECT_EQ(program->Player.Command().command, other);
 }
 
+// Quotes, backslashes, joined lines and comments as in a POSIX shell; leading
+// NAME=value words are the environment's.
 TEST(TestPlayCommand, WordsAreSplitAsAShellSplitsThem) {
     using Words = std::vector<std::string>;
     const std::pair<std::string, std::optional<Words>> cases[] = {
@@ -260,9 +287,19 @@ TEST(TestPlayCommand, WordsAreSplitAsAShellSplitsThem) {
         {"emu 'a b' \"c d\" e\\ f", Words{"emu", "a b", "c d", "e f"}},
         {"emu 'it''s' \"say \\\"hi\\\" \\n\" x\"y\"'z'", Words{"emu", "its", "say \"hi\" \\n", "xyz"}},
         {"emu \"c:\\\\x\"", Words{"emu", "c:\\x"}},
+        {"emu # the rest 'is' a comment\n--x", Words{"emu", "--x"}}, {"emu a#b", Words{"emu", "a#b"}},
+        {"emu \\\n  --x \"a\\\nb\"", Words{"emu", "--x", "ab"}}, {"emu '\\\n'", Words{"emu", "\\\n"}},
         {"emu 'open", std::nullopt}, {"emu \"open", std::nullopt}, {"emu \\", std::nullopt},
     };
     for (const auto& [command, words] : cases) EXPECT_EQ(SplitCommandWords(command), words) << command;
+    SplitError why = SplitError::OpenQuote;
+    EXPECT_FALSE(SplitCommandWords("emu %f \\", &why));
+    EXPECT_EQ(why, SplitError::EndsInBackslash);
+    Words words{"A=1", "_b2=x y", "emu", "C=3"};
+    EXPECT_EQ(TakeAssignments(words), (std::vector<std::pair<std::string, std::string>>{{"A", "1"}, {"_b2", "x y"}}));
+    EXPECT_EQ(words, (Words{"emu", "C=3"}));
+    words = {"1A=2", "emu"};
+    EXPECT_TRUE(TakeAssignments(words).empty());
     EXPECT_EQ(CommandForFile({"emu", "--rom=%f", "%f"}, "/t/a b.gb"), (Words{"emu", "--rom=/t/a b.gb", "/t/a b.gb"}));
     EXPECT_EQ(CommandForFile({"emu", "-f"}, "/t/%f.gb"), (Words{"emu", "-f", "/t/%f.gb"}));
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The main window driven as a user drives it.
+#include "app/Journal.h"
 #include "platform/CommonDialog.h"
 #include "support/EditorFixture.h"
 #include "ui/frmAbout.h"
@@ -206,6 +207,7 @@ TEST_F(EditorTest, ClosingTheWindow) {
     script.AnswerMessage(MsgResult::No, msg::kSaveQuestion);
     EXPECT_TRUE(Form().close());
     EXPECT_EQ(ReadFile(romPath), rom);
+    EXPECT_FALSE(std::filesystem::exists(JournalPathFor(romPath)));  // given up: not offered at the next start
 
     Form().show();
     script.AnswerMessage(MsgResult::Yes, msg::kSaveQuestion);
@@ -214,6 +216,48 @@ TEST_F(EditorTest, ClosingTheWindow) {
 
     Form().show();  // nothing unsaved: no question
     EXPECT_TRUE(Form().close());
+}
+
+// The keys: F1 is Help, Ctrl+O opens the dialog, Ctrl+S saves. Ctrl+Shift+S
+// writes the image with the map into the file chosen (replacing one asks, and
+// No writes nothing; Yes backs it up first) and the editor goes on with it:
+// caption, not read-only, clean, Ctrl+S saves into it. Faults caught: edits to
+// a read-only file that cannot be kept anywhere; Save As leaving the editor on
+// the old file.
+TEST_F(EditorTest, TheKeysOfADesktopEditor) {
+    script.AnswerOpenFile(romPath, std::nullopt, true);
+    program = std::make_unique<modMain>();
+    ASSERT_TRUE(program->Main());
+    QWidget* modal = nullptr;
+    Form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+    CloseModalSoon(&modal);
+    QTest::keySequence(&Form(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(modal, Form().HelpWindow());
+    script.CancelOpenFile();
+    Key(QKeySequence(Qt::CTRL | Qt::Key_O));
+
+    StampOneTile();
+    const std::string copy = dir.File("copy.gb");
+    WriteFile(copy, {1, 2, 3});
+    const QKeySequence saveAs(Qt::CTRL | Qt::SHIFT | Qt::Key_S), save(Qt::CTRL | Qt::Key_S);
+    script.AnswerSaveFile(copy).AnswerMessage(MsgResult::No, msg::ReplaceQuestion(copy));
+    Key(saveAs);
+    EXPECT_EQ(ReadFile(copy), (RomImage{1, 2, 3}));
+    script.AnswerSaveFile(copy).AnswerMessage(MsgResult::Yes, msg::ReplaceQuestion(copy));
+    Key(saveAs);
+    EXPECT_EQ(ReadFile(copy), WithStamp(rom));
+    EXPECT_EQ(ReadFile(romPath), rom);
+    const std::filesystem::directory_iterator backups(dir.Path() / "state/quill2-mapeditor/backups");
+    ASSERT_NE(backups, std::filesystem::directory_iterator{});
+    EXPECT_EQ(ReadFile(backups->path().string()), (RomImage{1, 2, 3}));
+    EXPECT_EQ(Caption(), "Quill2 MapEditor - copy.gb");
+    EXPECT_EQ(MapFrame(), "Map");
+
+    Click(Form().pbxMap, Qt::LeftButton, Cell(6, 6));
+    Key(save);
+    EXPECT_EQ(ReadFile(copy)[kMap0 + 6 * 32 + 6], EncodeCell(1, 1));
+    EXPECT_EQ(ReadFile(romPath), rom);
 }
 
 TEST_F(EditorTest, AMapBlockIsCopiedElsewhere) {

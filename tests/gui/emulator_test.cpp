@@ -13,6 +13,7 @@
 #include "support/RetroCore.h"
 
 #include "app/Catalogue.h"
+#include "app/TestPlay.h"
 #include "map/MapGrid.h"
 #include "tiles/Tileset.h"
 
@@ -237,7 +238,8 @@ TEST_F(EmulatorTest, EveryMapOfTheDemoRomAndOfARandomRomInItsFourCorners) {
 
 // The demo's last map (a sub-map) exported, rows 5 to 7 and its last row
 // made stars (tile 99) and imported; then stars drawn on its first map in
-// the editor, seen at (0, 0) and at (96, 112), and saved.
+// the editor, seen at (0, 0) and at (96, 112), and saved. Test-play on map 4
+// starts on map 4.
 TEST_F(EmulatorTest, MapsImportedWithTheToolAndSavedInTheEditorShow) {
     WriteFile(romPath, rom = MakeDemoRom());
     const std::vector<MapPicture> before = Render(romPath, dir);
@@ -269,6 +271,18 @@ TEST_F(EmulatorTest, MapsImportedWithTheToolAndSavedInTheEditorShow) {
     ASSERT_GE(CellsChanged(before.back(), after.back()), 40);
     ASSERT_GE(CellsChanged(before[0], after[0]), 10);
     PlayEveryMap(romPath, after);
+
+    // Test-play on map 4: the copy the emulator gets starts there.
+    const std::string played = dir.File("played.gb");
+    ScopedEnv emulator(kEmulatorVariable, "sh -c 'cp \"$0\" \"$1.part\" && mv \"$1.part\" \"$1\"' %f " + played);
+    ClickLoadMap(4);
+    Key(QKeySequence(Qt::Key_F5));
+    ASSERT_TRUE(WaitUntil([&] { return QFile::exists(QString::fromStdString(played)); }));
+    for (const auto& core : cores) {
+        ASSERT_TRUE(core->Start(ReadFile(played))) << core->Name() << ": " << core->Error();
+        Player player(*core);
+        EXPECT_TRUE(player.Show(after[4], 0, 0)) << core->Name() << ": " << player.Why();
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // Saving when the ROM file has been tampered with behind the editor's back.
 // Tests run as root, so permissions cannot make writes fail: the faults are
 // made with folders, links to devices and a file size limit instead.
+#include "app/Journal.h"
 #include "support/EditorFixture.h"
 #include "tiles/Tileset.h"
 
@@ -126,7 +127,7 @@ TEST_F(SaveFaults, AGrownFileKeepsItsTailAndADeletedOneIsMadeAnew) {
     WriteFile(romPath, grown);
 
     // The map goes into the file as it is now.
-    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath));
+    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath, 0));
     Form().cmdSaveMap->click();
     EXPECT_EQ(ReadFile(romPath), grown);
 
@@ -160,7 +161,7 @@ TEST_F(SaveFaults, AnotherProgramsChangesAreKeptWhenTheUserSaysSo) {
     other[kMap0 + 7] = EncodeCell(9, 9);
     other[kMap1 + 3] = EncodeCell(2, 5);
     WriteFile(romPath, other);
-    const std::string question = msg::ChangedOnDisk(romPath);
+    const std::string question = msg::ChangedOnDisk(romPath, 1);
     SaveWritesNothing(question, MsgResult::No, MsgButtons::YesNo);
 
     // Yes writes this map into the file as it is now.
@@ -191,7 +192,7 @@ TEST_F(SaveFaults, AFileOpenedReadOnlyIsNeverWritten) {
     EXPECT_EQ(Caption(), "Quill2 MapEditor - game.gb [read-only]");
     Edit();
     SaveWritesNothing(msg::ReadOnlyNotSaved(romPath), MsgResult::OK, MsgButtons::OK);
-    EXPECT_FALSE(fs::exists(dir.Path() / "state"));  // no backup either
+    EXPECT_FALSE(fs::exists(dir.Path() / "state/quill2-mapeditor/backups"));  // no backup either
 
     // Another ROM refused at the title warning leaves this one read-only.
     RomImage odd = rom;
@@ -257,6 +258,9 @@ TEST_F(SaveFaults, ABackupThatCannotBeMadeIsAskedAboutOnce) {
     fs::create_directories(dir.Path() / "state");
     WriteFile(dir.File("state/quill2-mapeditor"), {1});  // a file where the folder goes
     Start(romPath);
+    // The journal of the edits cannot go there either: said once.
+    script.AnswerMessage(MsgResult::OK,
+                         msg::JournalNotWritten("Cannot open " + JournalPathFor(romPath) + ": Not a directory"));
     Edit();
     const std::string question = msg::BackupFailed(
         romPath, "Cannot make the backup folder " + dir.File("state") + "/quill2-mapeditor/backups: Not a directory");
@@ -274,7 +278,7 @@ TEST_F(SaveFaults, AWriteCutShortIsReportedAndTouchesNothingPastTheLimit) {
     RomImage grown = rom;
     grown.resize(rom.size() + 4096, 0x5A);
     WriteFile(romPath, grown);
-    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath));
+    script.AnswerMessage(MsgResult::Yes, msg::ChangedOnDisk(romPath, 0));
     Form().cmdSaveMap->click();
     Edit();
 

@@ -87,6 +87,15 @@ ScriptedToolkit& ScriptedToolkit::AnswerInput(std::optional<std::string> text,
     return *this;
 }
 
+ScriptedToolkit& ScriptedToolkit::AnswerSaveFile(std::optional<std::string> path) {
+    Step step;
+    step.kind = Kind::SaveFile;
+    step.accept = path.has_value();
+    step.path = path.value_or("");
+    m_script.push_back(std::move(step));
+    return *this;
+}
+
 std::string ScriptedToolkit::Describe(const Step& step) {
     if (step.kind == Kind::Message) {
         std::string s = std::string("message box answered ") + ToString(step.answer);
@@ -95,7 +104,8 @@ std::string ScriptedToolkit::Describe(const Step& step) {
     }
     if (step.kind == Kind::Input)
         return step.input ? "input box answered \"" + *step.input + "\"" : "input box cancelled";
-    return step.accept ? "open-file dialog choosing \"" + step.path + "\"" : "open-file dialog cancelled";
+    const std::string dialog = step.kind == Kind::SaveFile ? "save-file dialog" : "open-file dialog";
+    return step.accept ? dialog + " choosing \"" + step.path + "\"" : dialog + " cancelled";
 }
 
 void ScriptedToolkit::ExpectAllUsed() {
@@ -128,10 +138,19 @@ MsgResult ScriptedToolkit::MessageBox(const std::string& text, MsgButtons button
 }
 
 OpenFileResult ScriptedToolkit::GetOpenFileName(const OpenFileRequest& request) {
+    return FileDialog(Kind::OpenFile, request);
+}
+
+OpenFileResult ScriptedToolkit::GetSaveFileName(const OpenFileRequest& request) {
+    return FileDialog(Kind::SaveFile, request);
+}
+
+OpenFileResult ScriptedToolkit::FileDialog(Kind kind, const OpenFileRequest& request) {
     m_openFileRequests.push_back(request);
     OpenFileResult result;
-    if (m_script.empty() || m_script.front().kind != Kind::OpenFile) {
-        ADD_FAILURE() << "Unexpected open-file dialog \"" << request.title << "\""
+    if (m_script.empty() || m_script.front().kind != kind) {
+        ADD_FAILURE() << "Unexpected " << (kind == Kind::SaveFile ? "save" : "open") << "-file dialog \""
+                      << request.title << "\""
                       << (m_script.empty() ? std::string() : "; expected a " + Describe(m_script.front()))
                       << "; cancelling it";
         return result;

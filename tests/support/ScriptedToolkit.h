@@ -46,6 +46,8 @@ public:
                                     std::optional<bool> readOnly = std::nullopt);
     // The next open-file dialog is cancelled.
     ScriptedToolkit& CancelOpenFile();
+    // The next save-file dialog chooses path; nothing: it is cancelled.
+    ScriptedToolkit& AnswerSaveFile(std::optional<std::string> path);
 
     // The next input box is answered with text (nothing: cancelled); when
     // given, its prompt must be the expected one.
@@ -65,10 +67,11 @@ public:
 
     MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon) override;
     OpenFileResult GetOpenFileName(const OpenFileRequest& request) override;
+    OpenFileResult GetSaveFileName(const OpenFileRequest& request) override;
     std::optional<std::string> InputBox(const std::string& prompt, const std::string& text) override;
 
 private:
-    enum class Kind { Message, OpenFile, Input };
+    enum class Kind { Message, OpenFile, SaveFile, Input };
     struct Step {
         Kind kind = Kind::Message;
         MsgResult answer = MsgResult::Cancel;
@@ -82,6 +85,7 @@ private:
         std::optional<std::string> input;
     };
     static std::string Describe(const Step& step);
+    OpenFileResult FileDialog(Kind kind, const OpenFileRequest& request);
 
     std::deque<Step> m_script;
     std::vector<std::string> m_messageTexts;

@@ -10,7 +10,9 @@
 ;
 ; Keys: the d-pad scrolls one cell (8 pixels) a frame while held, kept on the
 ; map (x 0 to 96, y 0 to rows * 8 - 144); A shows the next map of the table,
-; B the previous one, each once a press, at view (0, 0).
+; B the previous one, each once a press, at view (0, 0). The first map shown
+; is the first entry flagged to start with (the editor's Test-play flags the
+; map being edited), else entry 0.
 ;
 ; The map table below is empty here: quill2-maptool's demo-rom fills it from
 ; the editor's catalogue. Maps and tiles are read from the cartridge each
@@ -47,6 +49,7 @@ bank    = 0xC005        ; the bank copy_range reads from
 E_MAP   = 0             ; map: bank, address, length (1 + 2 + 2 bytes)
 E_MAX_Y = 5             ; the largest view y: rows * 8 - 144
 E_TILES = 6             ; tiles: bank, address, length
+E_FLAGS = 11            ; bit 0: show this map first
 E_SIZE  = 16
 
         .area _HEADER (ABS)
@@ -68,8 +71,9 @@ entries:
 start:
         di
         ld sp, #0xE000
-        xor a
+        call first_map
         ld (map_index), a
+        xor a
         ld (held), a
         call load_map
 
@@ -114,6 +118,27 @@ previous_map:
         ld (map_index), a
         call load_map
         jr main_loop
+
+; a: the entry to show first: the first in use whose E_FLAGS has bit 0 set,
+; else 0.
+first_map:
+        ld a, (map_count)
+        or a
+        ret z
+        ld b, a                 ; b: entries left to look at
+        ld c, #0                ; c: the index of the entry at hl
+        ld hl, #entries + E_FLAGS
+        ld de, #E_SIZE
+1$:     bit 0, (hl)
+        jr nz, 2$
+        add hl, de
+        inc c
+        dec b
+        jr nz, 1$
+        xor a
+        ret
+2$:     ld a, c
+        ret
 
 ; Waits for the start of the next vertical blank (line 144).
 wait_vblank:
