@@ -2,6 +2,7 @@
 #include "app/modMain.h"
 
 #include "app/Backup.h"
+#include "app/JournalRestore.h"
 #include "app/ViewerTable.h"
 #include "map/MapRender.h"
 #include "platform/CommonDialog.h"
@@ -9,10 +10,8 @@
 #include "tiles/Tileset.h"
 #include "ui/frmMain.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
-#include <ctime>
 #include <filesystem>
 #include <span>
 
@@ -26,17 +25,6 @@ bool AskYes(const std::string& text) {
     return Toolkit().MessageBox(text, MsgButtons::YesNo, MsgIcon::Exclamation) == MsgResult::Yes;
 }
 
-std::string AbsolutePath(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
-}
-
-// The bytes of the map of entry in image; empty when they do not all lie in it.
-std::span<const uint8_t> MapBytes(const RomImage& image, const MapEntry& entry) {
-    const int64_t length = MapByteCount(entry.IsSubMap);
-    if (!RangeInside(entry.MapOffset, length, image.size())) return {};
-    return std::span<const uint8_t>(image).subspan(size_t(entry.MapOffset), size_t(length));
-}
-
 // The cells of the map of entry that differ between two images (none when
 // either does not hold the map).
 int CellsChanged(const RomImage& a, const RomImage& b, const MapEntry& entry) {
@@ -47,19 +35,11 @@ int CellsChanged(const RomImage& a, const RomImage& b, const MapEntry& entry) {
     return cells;
 }
 
-int CellsChanged(const MapGrid& a, const MapGrid& b) {
-    int cells = 0;
-    for (int y = 0; y < std::min(a.Rows(), b.Rows()); ++y)
-        for (int x = 0; x < std::min(a.Columns(), b.Columns()); ++x)
-            cells += a(x, y, 0) != b(x, y, 0) || a(x, y, 1) != b(x, y, 1);
-    return cells;
-}
-
 } // namespace
 
 modMain::modMain()
     : m_watch({RomOnDisk, [this] { return MapModified; }, [this](RomImage bytes) { AdoptRomFile(std::move(bytes)); }}),
-      m_journal({History, [this] { return JournalHeaderNow(); },
+      m_journal({History, [this] { return JournalHeaderFor(RomPath, CurrentMap, RomOnDisk, Catalogue); },
                  [](const FileError& error) { Tell(msg::JournalNotWritten(error.Text())); }}) {
     History.Steps.Add([this](const StepEvent& step) { StepTaken(step); });
 }
@@ -118,7 +98,8 @@ bool modMain::OpenRom(std::string fileName) {
     ShowCaption();
     m_form->show();
     m_journal.SetRom(RomPath);
-    OfferJournal();
+    OfferJournal({RomPath, Rom, Catalogue, History, Grid, m_journal, [this](int16_t i) { return LoadMap(i, false); },
+                  [this] { return CellPainter(); }, [this] { m_form->pbxMap_Paint(); MapChanged.Tell(); }});
     return true;
 }
 
@@ -387,97 +368,6 @@ bool modMain::SaveRomAs() {
     m_journal.SetRom(RomPath);
     ShowCaption();
     return true;
-}
-
-// ---- The journal of unsaved edits ----
-
-JournalHeader modMain::JournalHeaderNow() const {
-    JournalHeader header;
-    header.romPath = AbsolutePath(RomPath);
-    header.mapIndex = CurrentMap;
-    header.mapHash = HashMapBytes(MapBytes(RomOnDisk, Catalogue.entries[size_t(CurrentMap)]));
-    header.time = int64_t(std::time(nullptr));
-    return header;
-}
-
-void modMain::OfferJournal() {
-    const std::string path = m_journal.Path();
-    if (path.empty()) return;
-    JournalReadResult read = ReadJournal(path);
-    if (read.status == JournalReadStatus::Missing) return;
-    const JournalHeader& header = read.journal.header;
-    if (read.status == JournalReadStatus::Ok && header.romPath != AbsolutePath(RomPath)) {
-        read.status = JournalReadStatus::Refused;
-        read.reason = "it belongs to another file, " + header.romPath;
-    } else if (read.status == JournalReadStatus::Ok && size_t(header.mapIndex) >= Catalogue.entries.size()) {
-        read.status = JournalReadStatus::Refused;
-        read.reason = "it names map " + std::to_string(header.mapIndex) + ", which is not in the list of maps";
-    }
-    if (read.status == JournalReadStatus::Refused) {
-        Tell(msg::JournalRefused(path, read.reason));
-        return;
-    }
-    if (read.journal.steps.empty()) {  // begun, but no step reached it
-        RemoveFile(path);
-        return;
-    }
-    const int16_t index = int16_t(header.mapIndex);
-    const MapEntry& entry = Catalogue.entries[size_t(index)];
-    const std::string& name = Catalogue.names[size_t(index)];
-    const std::span<const uint8_t> bytes = MapBytes(Rom, entry);
-    MapGrid base;
-    if (bytes.empty() || !MapEntryFits(entry, Rom.size()) || HashMapBytes(bytes) != header.mapHash ||
-        !q2::DecodeMap(Rom, entry.MapOffset, entry.IsSubMap, base)) {
-        Tell(msg::JournalStale(name, path));
-        return;
-    }
-    const MapGrid model = ReplayJournal(read.journal, base);
-    const std::string when =
-        QDateTime::fromSecsSinceEpoch(header.time).toString("yyyy-MM-dd HH:mm:ss").toStdString();
-    if (Toolkit().MessageBox(msg::RestoreQuestion(name, when, CellsChanged(base, model)), MsgButtons::YesNo,
-                             MsgIcon::Question) != MsgResult::Yes) {
-        FileError error;
-        if (!DiscardJournal(path, error)) Tell(msg::JournalNotSetAside(error.Text()));
-        return;
-    }
-    if (!LoadMap(index, false)) return;
-    ReplaySteps(read.journal, model);
-    if (m_journal.Continue() && History.IsClean()) m_journal.Remove();
-}
-
-void modMain::ReplaySteps(const Journal& journal, const MapGrid& model) {
-    {
-        EditJournal::Replaying replaying(m_journal);
-        for (const JournalStep& step : journal.steps) {
-            const bool undone = step.kind == JournalStep::Kind::Undone;
-            const bool retraced = undone                                     ? History.Undo()
-                                  : step.kind == JournalStep::Kind::Redone ? History.Redo()
-                                                                           : false;
-            if (!retraced) PushStep(step.cells, undone);  // done, or beyond what the history holds
-        }
-        if (Grid != model) {  // the history could not retrace them: one step to where they ended
-            LoadMap(CurrentMap, false);
-            std::vector<JournalCell> cells;
-            for (int y = 0; y < Grid.Rows(); ++y)
-                for (int x = 0; x < Grid.Columns(); ++x)
-                    if (Grid(x, y, 0) != model(x, y, 0) || Grid(x, y, 1) != model(x, y, 1))
-                        cells.push_back({uint8_t(x), uint8_t(y), {}, {model(x, y, 0), model(x, y, 1)}});
-            PushStep(cells, false);
-        }
-    }
-    m_form->pbxMap_Paint();
-    MapChanged.Tell();
-}
-
-void modMain::PushStep(const std::vector<JournalCell>& cells, bool before) {
-    History.BeginStroke();
-    MapCellPainter painter = CellPainter();
-    for (const JournalCell& cell : cells) {
-        const uint8_t* tile = before ? cell.before : cell.after;
-        if (Grid.Contains(cell.x, cell.y)) painter.Draw(cell.x, cell.y, tile[0], tile[1]);
-    }
-    History.Placed();
-    History.EndStroke();
 }
 
 // ---- Test-play ----

@@ -196,15 +196,6 @@ private:
     void TestPlay(std::optional<std::string> typed);
     // The caption for the ROM file at RomPath.
     void ShowCaption();
-    // A journal of unsaved edits to the ROM file just opened: offered back,
-    // set aside at the user's word, or said why it cannot be used.
-    void OfferJournal();
-    // The journal's steps put into the history of the map loaded from the file.
-    void ReplaySteps(const Journal& journal, const MapGrid& model);
-    // One step of cells, as a stroke that drew them.
-    void PushStep(const std::vector<JournalCell>& cells, bool before);
-    // What a journal begun now records of the file and the map.
-    JournalHeader JournalHeaderNow() const;
     // Backs the ROM file up before the first write to it in this run. False
     // when that failed and the user chose not to save without a backup.
     bool BackUpBeforeFirstWrite();
